@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what the build needs (once) and configures the build tree.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${EK_BUILD:-$root/build}"
+need=()
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
+[ -f /usr/x86_64-w64-mingw32/include/zlib.h ] || need+=(libz-mingw-w64-dev)
+command -v wine >/dev/null || need+=(wine wine64)
+command -v xvfb-run >/dev/null || need+=(xvfb xauth)
+command -v cmake >/dev/null || need+=(cmake)
+command -v ninja >/dev/null || need+=(ninja-build)
+command -v zip >/dev/null || need+=(zip)
+command -v unzip >/dev/null || need+=(unzip)
+command -v python3 >/dev/null || need+=(python3)
+[ -f /usr/include/zip.h ] || need+=(libzip-dev)
+[ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
+[ -d /usr/src/googletest ] || need+=(googletest)
+command -v pkg-config >/dev/null || need+=(pkg-config)
+if [ ${#need[@]} -gt 0 ]; then
+  echo "Installing: ${need[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get install -y -q "${need[@]}" >/dev/null 2>&1 || { apt-get update -q >/dev/null && apt-get install -y -q "${need[@]}" >/dev/null; }
+fi
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+echo "$build"

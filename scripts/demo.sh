@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the engine and the builder, packs the demo product of examples/demo,
+# installs it silently under Wine and shows what it installed.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$(bash "$root/scripts/configure.sh")"
+cmake --build "$build" -j"$(nproc)" --target Setup Uninstall host_tools wineprefix
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
+out="$build/demo/DemoNotes-setup.exe"
+mkdir -p "$build/demo"
+"$build/host/ekbuild" --engine "$build/bin/Setup.exe" --uninstaller "$build/bin/Uninstall.exe" \
+  --product "$root/examples/demo" --out "$out"
+echo "Built $out ($(stat -c %s "$out") bytes)"
+echo "Installing silently under Wine: $out /S /L"
+set +e
+xvfb-run -a wine "$out" /S /L
+code=$?
+set -e
+wineserver -w
+echo "Exit code: $code"
+target="$WINEPREFIX/drive_c/Program Files/Demo Notes"
+echo "Installed files under C:\\Program Files\\Demo Notes:"
+(cd "$target" && find . -mindepth 1 | sort | sed 's|^\./|  |')
+echo "Uninstall.ini:"
+sed 's/^/  /' "$target/Uninstall.ini"
+log="$WINEPREFIX/drive_c/users/$(whoami)/Temp/EKSETUPLOG.TXT"
+if [ -f "$log" ]; then echo "Setup log:"; sed 's/^/  /' "$log"; fi
+exit "$code"

@@ -1,0 +1,41 @@
+#include "actions/completion.h"
+
+#include "actions/process_launch.h"
+#include "app/setup_state.h"
+#include "config/language.h"
+#include "config/utilities.h"
+#include "config/variables.h"
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/ui.h"
+#include "ui/main_window.h"
+
+namespace ek {
+
+void RunCompletionActions() {
+  auto& s = State();
+  if (s.Silent || !s.InstallationCompleted) return;
+  if (SetupBool(L"LaunchFile")) {
+    std::wstring file = ExpandVariables(PickLanguageText(SetupString(L"LaunchFileName")));
+    if (file.empty()) file = s.MainExe;
+    if (!file.empty()) RunCommandLine(MainForm().handle(), file, false, false, SetupBool(L"LaunchFileAdmin"));
+  }
+}
+
+bool ComponentsChoiceValid() {
+  const auto& s = State();
+  if (!SetupBool(L"CompoMustSelect")) return true;
+  for (const auto& c : s.Options.CheckListBox1)
+    if (c.checked) return true;
+  if (!s.Silent) {
+    platform::MessageRequest r;
+    r.owner = MainForm().handle();
+    r.text = ExpandVariables(LangText(L"Messages", 34, L"Please select at least one component."));
+    r.caption = MainForm().Caption();
+    r.icon = platform::MsgIcon::Warning;
+    platform::ShowMessage(r);
+  }
+  return false;
+}
+
+}  // namespace ek

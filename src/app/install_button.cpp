@@ -1,0 +1,235 @@
+#include "app/install_button.h"
+
+#include "actions/command_list.h"
+#include "actions/completion.h"
+#include "actions/process_launch.h"
+#include "app/command_line.h"
+#include "app/main_form.h"
+#include "app/setup_log.h"
+#include "app/setup_state.h"
+#include "app/startup.h"
+#include "config/language.h"
+#include "config/record_list.h"
+#include "config/text.h"
+#include "config/utilities.h"
+#include "config/variables.h"
+#include "install/install_driver.h"
+#include "platform/file_system.h"
+#include "platform/system.h"
+#include "platform/ui.h"
+#include "ui/main_window.h"
+
+namespace ek {
+namespace {
+
+void Warn(const std::wstring& text) {
+  platform::MessageRequest r;
+  r.owner = MainForm().handle();
+  r.text = text;
+  r.caption = MainForm().Caption();
+  r.icon = platform::MsgIcon::Warning;
+  platform::ShowMessage(r);
+}
+
+// The options dialog opens here once it exists; until then the user is told.
+void OpenOptions() {}
+
+bool ReloadDocuments() {
+  auto& s = State();
+  bool ok = false;
+  DecodedText t = platform::ReadTextFile(s.SetupTempDir + L"\\eksetup.ini", TextEncoding::Utf8, &ok);
+  if (!ok) return false;
+  auto doc = std::make_unique<IniDocument>();
+  doc->Parse(t.text);
+  s.SetupConfig = std::move(doc);
+  const std::wstring lng = s.SetupTempDir + L"\\" + s.LanguageName + L"ek.lng";
+  DecodedText l = platform::ReadTextFile(lng, TextEncoding::Ansi, &ok);
+  if (!ok) return false;
+  auto lang = std::make_unique<IniDocument>();
+  lang->Parse(l.text);
+  s.LanguageTexts = std::move(lang);
+  return true;
+}
+
+void WriteHandOffState() {
+  auto& s = State();
+  IniDocument& c = MutableConfig();
+  c.WriteBool(L"Setup", L"SilentInstall", s.Silent);
+  c.WriteString(L"Install", L"Language", s.LanguageName);
+  int left = 0, top = 0;
+  if (MainForm().Exists()) MainForm().form().GetPosition(left, top);
+  c.WriteInteger(L"Install", L"Left", left);
+  c.WriteInteger(L"Install", L"Top", top);
+  c.WriteString(L"Install", L"User", CurrentProfileName());
+  c.WriteString(L"Install", L"InstallDir", s.InstallDir);
+  c.WriteString(L"Install", L"MainExe", s.MainExe);
+  c.WriteString(L"Install", L"ProgramGroup", s.ProgramGroup);
+  c.WriteBool(L"Install", L"AllUsers", s.AllUsers);
+  c.WriteBool(L"Install", L"Update", s.UpdateMode);
+  c.WriteString(L"Install", L"DataFile", s.DataFile);
+  c.WriteString(L"Install", L"ExtraVar", s.ExtraVar);
+  const auto& o = s.Options;
+  c.WriteBool(L"Install", L"CheckDesktop", o.CheckDesktop.checked);
+  c.WriteBool(L"Install", L"CheckPrograms", o.CheckPrograms.checked);
+  c.WriteBool(L"Install", L"CheckStartup", o.CheckStartup.checked);
+  c.WriteBool(L"Install", L"CheckAssociate", o.CheckAssociate.checked);
+  c.WriteBool(L"Install", L"CheckAddTask", o.CheckAddTask.checked);
+  c.WriteInteger(L"Install", L"ComboBoxIndex", s.ComboBoxIndex);
+  c.WriteString(L"Install", L"ComboBox", s.ComboBox);
+  c.WriteString(L"Install", L"QueryText", s.QueryText);
+  c.WriteString(L"Install", L"QueryCustom", s.QueryCustom);
+  if (o.GroupBox4.visible) {
+    for (size_t i = 0; i < o.CheckListBox1.size(); ++i)
+      c.WriteBool(L"SetupComponents", ToText(static_cast<int64_t>(i)), o.CheckListBox1[i].checked);
+  }
+}
+
+// Returns after the completion screen, or stays on the welcome screen when the
+// elevated start failed in an interactive run.
+void HandOff() {
+  auto& s = State();
+  WriteHandOffState();
+  const std::wstring noRights = LangText(L"Messages", 27, L"Log in as administrator.");
+  const std::wstring own = platform::ModulePath();
+  std::wstring file = own;
+  std::wstring params = L"/RAD \"" + s.SetupTempDir + L"\"";
+  int show = platform::kSwShowNormal;
+  if (Switch(L"-runvialauncher") && platform::FileExists(s.SetupTempDir + L"\\Launcher.exe")) {
+    file = s.SetupTempDir + L"\\Launcher.exe";
+    params = L"\"\"" + own + L"\" /RAD \"" + s.SetupTempDir + L"\"\"";
+  } else if (Switch(L"-runselfcmd")) {
+    file = ExpandVariables(L"<SystemDir>\\cmd.exe");
+    params = L"/C \"\"" + own + L"\" /RAD \"" + s.SetupTempDir + L"\"\"";
+    show = platform::kSwHide;
+  }
+  platform::WriteTextFile(s.SetupTempDir + L"\\eksetup.ini", MutableConfig().Serialize(), TextEncoding::Utf8Bom);
+  s.SetupConfig.reset();
+  s.LanguageTexts.reset();
+  MainForm().Show(false);
+  const bool started = RunProcess(MainForm().handle(), file, params, show, true, true, true);
+  if (!s.Silent) MainForm().Show(true);
+  if (started) {
+    s.InstallationCompleted = true;
+    if (s.LastExitCode == L"0") {
+      s.HadErrors = false;
+    } else if (s.LastExitCode == L"10") {
+      s.HadErrors = true;
+    } else {
+      s.ScratchKeyList.clear();
+      FinalCleanup();
+      platform::ExitNow(static_cast<uint32_t>(ParseInt32Or(s.LastExitCode, 1)));
+    }
+    if (!ReloadDocuments()) {
+      s.ScratchKeyList.clear();
+      FinalCleanup();
+      platform::ExitNow(1);
+    }
+    if (MainForm().Exists()) {
+      int left = 0, top = 0;
+      MainForm().form().GetPosition(left, top);
+      MainForm().form().SetPosition(Config().ReadInteger(L"Install", L"Left", left),
+                                    Config().ReadInteger(L"Install", L"Top", top));
+    }
+    ShowCompletionScreen();
+    return;
+  }
+  if (s.Silent) {
+    s.ScratchKeyList.clear();
+    FinalCleanup();
+    platform::ExitNow(11);
+  }
+  platform::MessageRequest r;
+  r.owner = MainForm().handle();
+  r.text = ReplaceAll(noRights, L"<#>", L"\r\n");
+  r.caption = s.AppNameVersion;
+  r.icon = platform::MsgIcon::Error;
+  platform::ShowMessage(r);
+  ReloadDocuments();
+}
+
+}  // namespace
+
+void ShowCompletionScreen() {
+  auto& s = State();
+  std::wstring title = ExpandVariables(LangText(L"SetupComplete", 0));
+  std::wstring desc = ExpandVariables(LangText(L"SetupComplete", 1));
+  if (s.HadErrors) desc = ExpandVariables(LangText(L"SetupComplete", 1) + L"<#>" + LangText(L"SetupComplete", 2));
+  std::wstring button = SetupBool(L"LaunchFile") ? ExpandVariables(LangText(L"SetupComplete", 4, L"Launch App"))
+                                                 : LangText(L"Buttons", 8, L"Finish");
+  MainForm().ShowCompletion(title, desc, button, s.HadErrors);
+  if (s.NeedsElevation) MainForm().SetInstallShield(false);
+}
+
+void FinishClick() {
+  MainForm().EnableInstall(false);
+  RunCompletionActions();
+  if (MainForm().Exists()) MainForm().Close();
+  else FormClose();
+}
+
+void BInstallClick() {
+  auto& s = State();
+  if (s.InstallationCompleted) {
+    FinishClick();
+    return;
+  }
+  s.InstallDir = Trim(s.InstallDir);
+  if (s.InstallDir.size() < 2) {
+    if (s.Silent) ExitSetup(5);
+    Warn(ExpandVariables(LangText(L"DestinationFolder", 1)));
+    OpenOptions();
+    return;
+  }
+  const wchar_t d0 = s.InstallDir[0];
+  if (!Switch(L"-nochecksize") && FindParam(L"/NCS") == 0 && s.InstallDir[1] == L':' &&
+      ((d0 >= L'A' && d0 <= L'Z') || (d0 >= L'a' && d0 <= L'z'))) {
+    if (static_cast<int64_t>(DriveFreeSpace(s.InstallDir)) < s.TotalSize) {
+      if (s.Silent) ExitSetup(5);
+      const std::wstring raw = LangText(L"DestinationFolder", 7);
+      const std::wstring text = FormatAndExpand(raw, s.InstallDir.substr(0, 2));
+      platform::MessageRequest r;
+      r.owner = MainForm().handle();
+      r.text = text;
+      r.caption = MainForm().Caption();
+      r.icon = platform::MsgIcon::Warning;
+      if (raw.find(L'?') != std::wstring::npos) {
+        r.buttons = platform::MsgButtons::YesNo;
+        r.defaultButton = 2;
+        if (platform::ShowMessage(r) != platform::MsgResult::Yes) return;
+      } else {
+        platform::ShowMessage(r);
+        return;
+      }
+    }
+  }
+  const auto& o = s.Options;
+  if (o.GroupBox4.visible && !ComponentsChoiceValid()) {
+    OpenOptions();
+    return;
+  }
+  if (o.GroupBox5.visible && !s.UserInfoHidden && !s.Silent) {
+    OpenOptions();
+    return;
+  }
+  if (Config().SectionExists(L"Commands")) {
+    MainForm().ShowOptionsLink(false);
+    const size_t n = RecordCount(Config(), L"Commands");
+    for (size_t i = 0; i < n; ++i) {
+      RunCommandRecord(4, ReadRecord(Config(), L"Commands", i));
+      if (s.HaltRequested) ExitSetup(5);
+      if (s.StopRequested) {
+        MainForm().ShowOptionsLink(true);
+        return;
+      }
+    }
+    MainForm().ShowOptionsLink(true);
+  }
+  if (!s.NeedsElevation) {
+    RunInstallation();
+    ShowCompletionScreen();
+    return;
+  }
+  HandOff();
+}
+
+}  // namespace ek

@@ -1,0 +1,433 @@
+#include "app/pre_install.h"
+
+#include "actions/command_list.h"
+#include "actions/process_launch.h"
+#include "app/command_line.h"
+#include "app/install_button.h"
+#include "app/main_form.h"
+#include "app/setup_log.h"
+#include "app/setup_state.h"
+#include "config/language.h"
+#include "config/record_list.h"
+#include "config/text.h"
+#include "config/utilities.h"
+#include "config/variables.h"
+#include "config/version.h"
+#include "install/install_driver.h"
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+#include "platform/ui.h"
+#include "ui/main_window.h"
+
+namespace ek {
+namespace {
+
+constexpr const wchar_t* kUninstallRoot = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+VersionRules Rules() {
+  VersionRules r;
+  r.doubleDots = Switch(L"-doubledots");
+  r.keepMetadata = Switch(L"-noremovemetadata");
+  r.hyphenIsSeparator = Switch(L"-verhyphen");
+  r.simple = Switch(L"-simpleversioning");
+  return r;
+}
+
+platform::MsgResult Ask(const std::wstring& text, platform::MsgButtons buttons, platform::MsgIcon icon,
+                        int defaultButton = 1) {
+  platform::MessageRequest r;
+  r.owner = MainForm().handle();
+  r.text = text;
+  r.caption = MainForm().Caption();
+  r.icon = icon;
+  r.buttons = buttons;
+  r.defaultButton = defaultButton;
+  return platform::ShowMessage(r);
+}
+
+bool SearchRoot(platform::RegRoot root, const std::wstring& guid) {
+  auto& s = State();
+  auto tryKey = [&](const std::wstring& name) {
+    platform::RegKey k;
+    if (!k.Open(root, kUninstallRoot + name, platform::RegView::View64, false)) return false;
+    if (auto v = k.ReadString(L"UninstallString")) s.InstalledUninstaller = *v;
+    if (auto v = k.ReadString(L"DisplayVersion")) s.InstalledVersion = *v;
+    if (!s.InstalledUninstaller.empty() && platform::FileExists(ExtendedPath(s.InstalledUninstaller))) {
+      s.InstalledKeyName = name;
+      return true;
+    }
+    s.InstalledUninstaller.clear();
+    return false;
+  };
+  if (guid.empty()) return false;
+  if (!Switch(L"-nocheckregek")) {
+    for (int n = 9; n >= 1; --n)
+      if (tryKey(guid + L"_ek" + ToText(n))) return true;
+  }
+  return tryKey(guid);
+}
+
+std::wstring InstalledInfoFile() { return ChangeExtension(State().InstalledUninstaller, L".ini"); }
+
+void WaitWhileRunning(const std::wstring& exe, bool sleepFirst) {
+  while (platform::FindProcessByExeName(exe)) {
+    AnimateWaitLabel(sleepFirst);
+    if (!platform::PumpMessages()) break;
+  }
+}
+
+// The decision loop: uninstall first, update, install beside, or refuse.
+void ExistingInstallationLoop() {
+  auto& s = State();
+  int attempts = 0;
+  while (true) {
+    MainForm().ShowWaitLabel(!s.Silent);
+    bool confirmed = false;
+    DetectInstalledVersion();
+    if (attempts > 2) s.InstalledUninstaller.clear();
+    const std::wstring appName = GetConstant(1);
+
+    if (SetupBool(L"UpgradeMode")) {
+      s.UpdateMode = true;
+      if (s.InstalledUninstaller.empty() || !platform::FileExists(ExtendedPath(s.InstalledUninstaller))) {
+        if (!s.Silent)
+          Ask(FormatAndExpand(LangText(L"Messages", 25), appName) + L"\r\n\r\n" + ExpandVariables(GetConstant(23)),
+              platform::MsgButtons::Ok, platform::MsgIcon::Warning);
+        ExitSetup(12);
+      }
+      if (SetupBool(L"CheckVersions")) {
+        const std::wstring minV = Trim(SetupString(L"CheckMinVer")), maxV = Trim(SetupString(L"CheckMaxVer"));
+        const bool out = (!minV.empty() && CompareVersions(minV, s.InstalledVersion, false, Rules())) ||
+                         (!maxV.empty() && CompareVersions(s.InstalledVersion, maxV, false, Rules()));
+        if (out) {
+          if (!s.Silent) {
+            std::wstring arg = appName + L" v." + minV;
+            if (minV != maxV) arg += L" - " + maxV;
+            Ask(FormatAndExpand(LangText(L"Messages", 25), arg), platform::MsgButtons::Ok, platform::MsgIcon::Warning);
+          }
+          ExitSetup(12);
+        }
+      }
+      return;
+    }
+    if (s.InstalledUninstaller.empty() || !platform::FileExists(ExtendedPath(s.InstalledUninstaller))) return;
+
+    int mode = SetupInt(L"IfInstalled", 0);
+    if (mode == 4) {
+      if (s.Silent) {
+        mode = Switch(L"-silentaskun") ? 2 : 1;
+      } else {
+        std::wstring text = LangText(
+            L"Messages", 35,
+            L"Currently, you have \"<AppName> v%s\" installed on your computer.<#><#>Click \"YES\" to uninstall this "
+            L"version before installing v<AppVersion>.<#><#>Click \"NO\" to overwrite v%s with v<AppVersion>.<#><#>"
+            L"Click \"CANCEL\" to keep v%s and install v<AppVersion> in other location.");
+        text = ExpandVariables(ReplaceAllNoCase(text, L"%s", s.InstalledVersion));
+        switch (Ask(text, platform::MsgButtons::YesNoCancel, platform::MsgIcon::Warning)) {
+          case platform::MsgResult::Yes: mode = 0; confirmed = true; break;
+          case platform::MsgResult::No: mode = 2; break;
+          default: mode = 3; break;
+        }
+        MutableConfig().WriteInteger(L"Setup", L"IfInstalled", mode);
+      }
+    }
+
+    if (!Switch(L"-nocheckifold") && !s.Silent && !s.InstalledVersion.empty()) {
+      const std::wstring product = GetConstant(2);
+      if (product != s.InstalledVersion && CompareVersions(s.InstalledVersion, product, false, Rules())) {
+        std::wstring text = LangText(L"Messages", 10);
+        // Two arguments: the installed product and this version.
+        text = ReplaceFirstNoCase(text, L"%s", appName + L" " + s.InstalledVersion);
+        text = ReplaceFirstNoCase(text, L"%s", product);
+        if (Ask(ExpandVariables(text), platform::MsgButtons::YesNo, platform::MsgIcon::Warning, 2) ==
+            platform::MsgResult::No)
+          ExitSetup(11);
+      }
+    }
+
+    if (mode == 1 && !s.Silent && !Switch(L"-nocheckmainexe")) {
+      IniDocument info;
+      bool ok = false;
+      DecodedText t = platform::ReadTextFile(InstalledInfoFile(), TextEncoding::Utf8, &ok);
+      if (ok) info.Parse(t.text);
+      std::wstring program = info.ReadString(L"General", L"MainExe", info.ReadString(L"General", L"MainExecutable"));
+      if (program.empty()) program = s.MainExe;
+      while (!program.empty() && platform::FindProcessByExeName(program)) {
+        if (Ask(FormatAndExpand(LangText(L"Messages", 6), appName), platform::MsgButtons::RetryCancel,
+                platform::MsgIcon::Warning) != platform::MsgResult::Retry)
+          break;
+      }
+    }
+
+    std::wstring params = Switch(L"-noreinstallmode") || Switch(L"-fulluninstall") || Switch(L"-compluninst")
+                              ? std::wstring()
+                              : std::wstring(L" /R");
+    const std::wstring uninstaller = s.InstalledUninstaller;
+    const std::wstring uninstallerName = FileNamePart(uninstaller);
+    const bool alreadyRunning = platform::FindProcessByExeName(uninstallerName).has_value();
+
+    if (mode == 1 || (mode == 0 && s.Silent)) {
+      RunProcess(MainForm().handle(), uninstaller, L"/S" + params, platform::kSwShowNormal, true, false, true);
+      platform::SleepMs(2000);
+      if (!alreadyRunning) WaitWhileRunning(uninstallerName, true);
+      if (platform::FileExists(ExtendedPath(uninstaller))) platform::SleepMs(2000);
+      platform::SleepMs(1000);
+      if (platform::FileExists(ExtendedPath(uninstaller)) && !s.Silent) mode = 0;
+      else if (mode == 0) mode = -1;  // done silently
+    }
+    if (mode == 0 && !s.Silent) {
+      std::wstring raw = LangText(L"Messages", 11);
+      std::wstring text = ReplaceFirstNoCase(raw, L"%s", s.AppNameVersion);
+      text = ExpandVariables(ReplaceFirstNoCase(text, L"%s", s.InstalledVersion));
+      if (!confirmed && Ask(text, platform::MsgButtons::YesNo, platform::MsgIcon::Warning) == platform::MsgResult::No)
+        ExitSetup(11);
+      RunProcess(MainForm().handle(), uninstaller, Trim(params), platform::kSwShowNormal, true, false, true);
+      MainForm().ShowWaitLabel(true);
+      if (!alreadyRunning) WaitWhileRunning(uninstallerName, true);
+      for (int i = 0; i < 5 && platform::FileExists(ExtendedPath(uninstaller)); ++i) {
+        AnimateWaitLabel(true);
+        platform::PumpMessages();
+      }
+      ++attempts;
+      if (platform::FileExists(ExtendedPath(uninstaller))) continue;
+    }
+    if (mode == 2) s.UpdateMode = true;
+    if (mode == 3) {
+      const std::wstring version = GetConstant(2);
+      if (platform::DirectoryExists(ExtendedPath(s.InstallDir)) && !Contains(s.InstallDir, version))
+        MutableConfig().WriteString(L"Setup", L"InstallDir", SetupString(L"InstallDir") + L" <AppVersion>");
+      if (!ContainsNoCase(SetupString(L"ProgramGroup"), L"<APPVERSION>"))
+        MutableConfig().WriteString(L"Setup", L"ProgramGroup", SetupString(L"ProgramGroup") + L" <AppVersion>");
+      ResolveInstallPaths();
+    }
+    return;
+  }
+}
+
+void AdoptInstalledProduct() {
+  auto& s = State();
+  WriteLog(L"Mode=Update");
+  s.InstallDir = FolderPart(s.InstalledUninstaller);
+  s.Options.EInstallDirEnabled = false;
+  s.Options.RadioGroup1.enabled = false;
+  s.AllUsers = s.InstalledAllUsers;
+  MutableConfig().WriteString(L"Setup", L"GUID", s.InstalledKeyName);
+  if (SetupInt(L"InstallLevel", 1) > 1) MutableConfig().WriteInteger(L"Setup", L"InstallLevel", s.AllUsers ? 2 : 3);
+  s.MainExe = ExpandVariables(PickLanguageText(SetupString(L"MainExe")));
+  s.UninstallFile = FileNamePart(s.InstalledUninstaller);
+  const std::wstring infoPath = InstalledInfoFile();
+  if (platform::FileExists(ExtendedPath(infoPath))) {
+    IniDocument info;
+    bool ok = false;
+    DecodedText t = platform::ReadTextFile(ExtendedPath(infoPath), TextEncoding::Utf8, &ok);
+    if (ok) {
+      info.Parse(t.text);
+      if (s.MainExe.empty())
+        s.MainExe = info.ReadString(L"General", L"MainExe", info.ReadString(L"General", L"MainExecutable"));
+      const std::wstring group = info.ReadString(L"General", L"ProgramGroupDir");
+      if (!group.empty() && platform::DirectoryExists(ExtendedPath(group)) && !Switch(L"-noprevpg"))
+        s.ProgramGroup = group;
+    }
+  }
+  IniDocument& c = MutableConfig();
+  c.WriteString(L"Setup", L"InstallDir", s.InstallDir);
+  c.WriteString(L"Setup", L"MainExe", s.MainExe);
+  c.WriteString(L"Setup", L"ProgramGroup", s.ProgramGroup);
+  c.WriteString(L"Setup", L"UninstallFile", s.UninstallFile);
+}
+
+void ExternalDataFile() {
+  auto& s = State();
+  if (SetupInt(L"PackageType", 0) != 1) return;
+  s.DataFile = ExpandVariables(L"<CurrentDir>\\" + PickLanguageText(SetupString(L"DataFileName")));
+  if (platform::FileExists(ExtendedPath(s.DataFile))) return;
+  if (s.Silent) ExitSetup(11);
+  Ask(FormatAndExpand(LangText(L"Messages", 26), s.DataFile), platform::MsgButtons::Ok, platform::MsgIcon::Warning);
+  // Without a file chooser the user cannot supply the file: cancelled.
+  ExitSetup(11);
+}
+
+}  // namespace
+
+void DetectInstalledVersion() {
+  auto& s = State();
+  s.InstalledVersion.clear();
+  s.InstalledUninstaller.clear();
+  const std::wstring guid = ExpandVariables(PickLanguageText(SetupString(L"GUID")));
+  s.InstalledKeyName = guid;
+  s.InstalledAllUsers = s.AllUsers;
+  if (Switch(L"-nofindcurver")) return;
+  const auto own = s.AllUsers ? platform::RegRoot::LocalMachine : platform::RegRoot::CurrentUser;
+  const auto other = s.AllUsers ? platform::RegRoot::CurrentUser : platform::RegRoot::LocalMachine;
+  if (SearchRoot(own, guid)) return;
+  if (Switch(L"-nocheckregrev")) return;
+  if (SetupInt(L"InstallLevel", 1) <= 1 && !SetupBool(L"UpgradeMode") &&
+      !platform::DirectoryExists(ExtendedPath(s.InstallDir)))
+    return;
+  if (SearchRoot(other, guid)) s.InstalledAllUsers = !s.AllUsers;
+}
+
+void ApplyOptionsDefaults() {
+  auto& s = State();
+  auto& o = s.Options;
+  if (o.EInstallDirEnabled &&
+      (SetupInt(L"SelectFolderMode", 0) == 3 || FindParam(L"/DFC") != 0 || Switch(L"-nofolderchange")))
+    o.EInstallDirEnabled = false;
+  const int level = SetupInt(L"InstallLevel", 1);
+  if (level > 1) {
+    o.RadioGroup1.visible = true;
+    o.RadioGroup1.checked = level == 2;
+  }
+  if (FindParam(L"/ALL") != 0) {
+    s.AllUsers = true;
+    if (o.RadioGroup1.visible) {
+      o.RadioGroup1.checked = true;
+      o.RadioGroup1.enabled = false;
+    }
+  }
+  if (FindParam(L"/CU") != 0) {
+    s.AllUsers = false;
+    if (o.RadioGroup1.visible) {
+      o.RadioGroup1.checked = false;
+      o.RadioGroup1.enabled = false;
+    }
+  }
+  if (s.AllUsers && !s.IsAdmin) {
+    s.NeedsElevation = true;
+    if (platform::GetOsVersion().major > 5) MainForm().SetInstallShield(true);
+  }
+  const size_t shortcuts = RecordCount(Config(), L"Shortcuts");
+  for (size_t i = 0; i < shortcuts; ++i) {
+    const std::wstring r = FoldCase(ReadRecord(Config(), L"Shortcuts", i));
+    if (!o.CheckDesktop.visible && Contains(r, L"DESKTOP>")) o.CheckDesktop = {true, true, true};
+    if (!o.CheckPrograms.visible &&
+        (Contains(r, L"PROGRAMGROUP>") || Contains(r, L"PROGRAMSMENU>") || Contains(r, L"STARTMENU>")))
+      o.CheckPrograms = {true, true, true};
+  }
+  if (Config().SectionExists(L"Extensions")) o.CheckAssociate = {true, true, true};
+  if (SetupBool(L"LaunchOnStatup")) o.CheckStartup = {true, true, true};
+  if (SetupBool(L"InfoCustomBox")) {
+    o.CheckAddTask.visible = true;
+    o.CheckAddTask.checked = SetupBool(L"InfoCustomBoxReq");
+    o.CheckAddTask.enabled = SetupBool(L"InfoCustomBoxEnabled", true);
+    if (s.CheckBoxPreset != -1) {
+      o.CheckAddTask.checked = s.CheckBoxPreset == 0;
+      if (Switch(L"-inversecheckbox")) o.CheckAddTask.checked = !o.CheckAddTask.checked;
+      if (Switch(L"-altcheckbox")) o.CheckAddTask.checked = s.CheckBoxPreset == 1;
+    }
+    if (Switch(L"-disablecheckbox")) o.CheckAddTask.enabled = false;
+    if (Switch(L"-discheckboxifchecked")) o.CheckAddTask.enabled = !o.CheckAddTask.checked;
+    s.CheckBoxValue = o.CheckAddTask.checked;
+  }
+  if (SetupBool(L"CustomComboBox")) {
+    o.GroupBox3.visible = true;
+    if (s.ComboBoxIndex == -1)
+      s.ComboBoxIndex = ParseInt32Or(ExpandVariables(PickLanguageText(SetupString(L"CustomComboDefItem", L"-1"))), -1);
+  }
+  if (SetupBool(L"CustomComponents")) {
+    o.GroupBox4.visible = true;
+    o.CheckListBox1.clear();
+    const size_t n = RecordCount(Config(), L"Components");
+    for (size_t i = 0; i < n; ++i) {
+      const std::wstring record = ReadRecord(Config(), L"Components", i);
+      if (record.empty()) continue;
+      auto fields = SplitRecord(record);
+      ComponentItem item;
+      item.text = ExpandVariables(fields[0]);
+      if (!s.Relaunched) {
+        item.enabled = fields.size() > 4 && EqualsNoCase(ExpandVariables(fields[4]), L"YES");
+        // Field 5 is everything after the fifth separator.
+        size_t pos = 0;
+        for (int k = 0; k < 5 && pos != std::wstring::npos; ++k) {
+          pos = record.find(L"*?", pos);
+          if (pos != std::wstring::npos) pos += 2;
+        }
+        item.checked = pos != std::wstring::npos && EqualsNoCase(ExpandVariables(record.substr(pos)), L"YES");
+      }
+      o.CheckListBox1.push_back(std::move(item));
+    }
+  }
+  if (SetupBool(L"DialogUserInfo")) {
+    o.GroupBox5.visible = true;
+    s.UserInfoHidden = false;
+    const bool name = SetupBool(L"QueryText") && !(s.UpdateMode && SetupBool(L"QueryTextHide"));
+    const bool custom = SetupBool(L"QueryCustom") && !(s.UpdateMode && SetupBool(L"QueryCustomHide"));
+    if (!name && !custom) {
+      s.UserInfoHidden = true;
+      o.GroupBox5.visible = false;
+      MutableConfig().WriteBool(L"Setup", L"DialogUserInfo", false);
+    }
+  }
+}
+
+void PreInstallFlow() {
+  auto& s = State();
+  if (!s.Silent) {
+    MainForm().ShowWaitLabel(true);
+    if (!Switch(L"-nocursorchange")) MainForm().SetWaitCursor(true);
+    platform::PumpMessages();
+  }
+  if (!s.Silent && SetupBool(L"Updater") && SetupBool(L"CheckUpdateBefore") &&
+      platform::FileExists(s.SetupTempDir + L"\\Updater.exe") && platform::FileExists(s.SetupTempDir + L"\\Updater.ini")) {
+    const bool wait = !Switch(L"-nowaitforupdate");
+    RunProcess(MainForm().handle(), s.SetupTempDir + L"\\Updater.exe", L"/S", platform::kSwShowNormal, wait, false, true);
+    if (wait && Switch(L"-haltonnewversion") && s.LastExitCode == L"5") ExitSetup(5);
+  }
+  ExistingInstallationLoop();
+  if (s.UpdateMode) AdoptInstalledProduct();
+  s.DataFile.clear();
+  RunCommandStage(1);
+  ExternalDataFile();
+  ApplyOptionsDefaults();
+  MainForm().SetWaitCursor(false);
+  MainForm().ShowWaitLabel(false);
+  MainForm().ShowOptionsLink(true);
+  MainForm().EnableInstall(true);
+}
+
+void FormActivate() {
+  auto& s = State();
+  if (!s.FirstActivation) return;
+  s.FirstActivation = false;
+  if (s.Silent) MainForm().Show(false);
+  if (s.Relaunched) {
+    const IniDocument& c = Config();
+    auto& o = s.Options;
+    o.CheckDesktop.checked = c.ReadBool(L"Install", L"CheckDesktop", false);
+    o.CheckPrograms.checked = c.ReadBool(L"Install", L"CheckPrograms", false);
+    o.CheckAssociate.checked = c.ReadBool(L"Install", L"CheckAssociate", false);
+    o.CheckStartup.checked = c.ReadBool(L"Install", L"CheckStartup", false);
+    o.CheckAddTask.checked = c.ReadBool(L"Install", L"CheckAddTask", false);
+    s.CheckBoxValue = o.CheckAddTask.checked;
+    if (SetupBool(L"CustomComponents")) {
+      o.GroupBox4.visible = true;
+      o.CheckListBox1.clear();
+      const size_t n = c.KeyCount(L"SetupComponents");
+      for (size_t i = 0; i < n; ++i)
+        o.CheckListBox1.push_back(ComponentItem{ToText(static_cast<int64_t>(i)),
+                                                c.ReadBool(L"SetupComponents", ToText(static_cast<int64_t>(i)), false), true});
+    }
+    RunInstallation();
+    int left = 0, top = 0;
+    if (MainForm().Exists()) MainForm().form().GetPosition(left, top);
+    IniDocument& mc = MutableConfig();
+    mc.WriteInteger(L"Install", L"Left", left);
+    mc.WriteInteger(L"Install", L"Top", top);
+    platform::WriteTextFile(s.SetupTempDir + L"\\eksetup.ini", mc.Serialize(), TextEncoding::Utf8Bom);
+    platform::ExitNow(s.HadErrors ? 10 : 0);
+  }
+  PreInstallFlow();
+  if (!s.Silent && !Switch(L"-noflashwnd") && MainForm().Exists() && !MainForm().form().IsForeground()) {
+    MainForm().form().Flash();
+    MainForm().form().BringToFront();
+  }
+  if (s.Silent) {
+    if (SetupBool(L"DialogUserInfo") && FindParam(L"/SUI") == 0 && !Switch(L"-silentinstalluserinfo")) ExitSetup(5);
+    BInstallClick();
+    FinishClick();
+  }
+}
+
+}  // namespace ek

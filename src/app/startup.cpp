@@ -1,0 +1,312 @@
+#include "app/startup.h"
+
+#include "app/command_line.h"
+#include "app/setup_log.h"
+#include "app/setup_state.h"
+#include "config/language.h"
+#include "config/record_list.h"
+#include "config/text.h"
+#include "config/variables.h"
+#include "install/archive_extract.h"
+#include "install/package_trailer.h"
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/shell.h"
+#include "platform/system.h"
+#include "platform/ui.h"
+#include "ui/main_window.h"
+
+namespace ek {
+namespace {
+
+// The configuration archive holds a few small files; anything this large is
+// not a real package.
+constexpr uint64_t kMaxConfigBytes = 1ull << 30;
+
+std::wstring OwnFileName() { return FileNamePart(platform::ModulePath()); }
+
+void ErrorBox(const std::wstring& text, const std::wstring& caption) {
+  platform::MessageRequest r;
+  r.owner = MainForm().handle();
+  r.text = text;
+  r.caption = caption;
+  r.icon = platform::MsgIcon::Error;
+  platform::ShowMessage(r);
+}
+
+bool LoadConfigFrom(const std::wstring& path) {
+  bool ok = false;
+  DecodedText t = platform::ReadTextFile(path, TextEncoding::Utf8, &ok);
+  if (!ok) return false;
+  auto doc = std::make_unique<IniDocument>();
+  doc->Parse(t.text);
+  State().SetupConfig = std::move(doc);
+  return true;
+}
+
+// Steps 3 and 7: a fresh EKTMP folder. CreateDirectory is the test, so two
+// setups starting together never share one; none of the 21 names free stops.
+bool CreateSetupTempDir() {
+  auto& s = State();
+  const std::wstring base = platform::TempFolder() + L"\\EKTMP";
+  for (int n = 0; n <= 20; ++n) {
+    std::wstring candidate = base + ToText(n);
+    if (platform::PathExists(candidate)) continue;
+    if (platform::CreateDirectoryOne(candidate)) {
+      s.SetupTempDir = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
+void RelaunchElevated() {
+  platform::ShellStartRequest r;
+  r.file = platform::ModulePath();
+  r.parameters = CommandLineArguments() + L" /U \"" + CurrentProfileName() + L"\"";
+  r.show = platform::kSwShowNormal;
+  r.elevate = true;
+  platform::ShellStart(r, nullptr, nullptr);
+  platform::ExitNow(0);
+}
+
+// Steps 4 to 8: the package work of the first instance.
+void UnpackPackage() {
+  auto& s = State();
+  platform::File own;
+  if (!own.OpenRead(platform::ModulePath())) StopWithError(100);
+  platform::FileByteSource source(own);
+  const TrailerScan scan = ScanTrailer(source);
+  if (!scan.found) {
+    own.Close();
+    StopWithError(1);
+  }
+  s.AdminFlag = scan.adminFlag;
+  if (!s.IsAdmin && (scan.adminFlag || FindParam(L"/RUNAS") != 0)) {
+    own.Close();
+    RelaunchElevated();
+  }
+  // A size that does not fit before the trailer cannot be a real archive.
+  if (scan.configSize <= 0 || static_cast<uint64_t>(scan.configSize) > scan.position) {
+    own.Close();
+    StopWithError(1);
+  }
+  if (!CreateSetupTempDir()) {
+    own.Close();
+    s.SetupTempDir.clear();  // never clean up a folder that another setup owns
+    StopWithError(6);
+  }
+  const std::wstring zipPath = s.SetupTempDir + L"\\eksetup.zip";
+  {
+    platform::File zip;
+    if (!zip.Create(zipPath) || !own.Seek(scan.position - static_cast<uint64_t>(scan.configSize))) StopWithError(6);
+    char buf[2048];
+    uint64_t left = static_cast<uint64_t>(scan.configSize);
+    while (left > 0) {
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(left, sizeof buf));
+      auto got = own.Read(buf, want);
+      if (!got || *got != want || !zip.Write(buf, *got)) StopWithError(6);
+      left -= *got;
+    }
+  }
+  own.Close();
+  const ExtractResult r = ExtractArchiveToFolder(zipPath, s.SetupTempDir, kMaxConfigBytes);
+  if (!r.ok()) StopWithError(6);
+  const std::wstring ini = s.SetupTempDir + L"\\eksetup.ini";
+  if (!platform::FileExists(ini) || !LoadConfigFrom(ini)) StopWithError(6);
+}
+
+void WriteLogHeader() {
+  auto& s = State();
+  WriteLog(L"[Setup]");
+  WriteLog(L"Date=" + platform::DateTimeText());
+  WriteLog(L"File=" + platform::CommandLineFull());
+  WriteLog(L"SetupTempDir=" + s.SetupTempDir);
+  WriteLog(L"SetupDefaultLanguage=" + s.LanguageName);
+  WriteLog(L"Product=" + PickLanguageText(SetupString(L"AppName")) + L" " + PickLanguageText(SetupString(L"AppVersion")));
+  WriteLog(L"OS=" + platform::OsDescription(platform::GetOsVersion(), s.Is64BitOS));
+  WriteLog(std::wstring(L"AdminRights=") + BoolText(s.IsAdmin));
+}
+
+void ReadCommandLineValues() {
+  auto& s = State();
+  if (CommandLineArgs().empty()) return;
+  if (FindParam(L"/U") != 0) {
+    s.InvokingUserName = Trim(ParamValue(L"/U"));
+    if (EqualsNoCase(s.InvokingUserName, CurrentProfileName())) s.InvokingUserName.clear();
+  }
+  if (FindParam(L"/X") != 0) s.ExtraVar = Trim(ParamValue(L"/X"));
+  if (s.ExtraVar.empty() && !Switch(L"-extravardef")) s.ExtraVar = ExtraVarFromFileName(OwnFileName());
+}
+
+// Step 12: the elevated instance takes its state from the prepared folder.
+void ElevatedBranch() {
+  auto& s = State();
+  s.Relaunched = true;
+  s.SetupTempDir = ReplaceAll(ParamValue(L"/RAD"), L"\"", L"");
+  const std::wstring ini = s.SetupTempDir + L"\\eksetup.ini";
+  if (s.SetupTempDir.empty() || !platform::DirectoryExists(s.SetupTempDir) || !platform::FileExists(ini) ||
+      !LoadConfigFrom(ini)) {
+    ErrorBox(L"SetupTempDir not found:\r\n" + s.SetupTempDir +
+                 L"\r\n\r\nTry to run the file as an administrator: right-click on the file, and select \"Run as "
+                 L"administrator\"",
+             L"Setup");
+    platform::ExitNow(1);
+  }
+  const IniDocument& c = Config();
+  if (MainForm().Exists()) {
+    int left = 0, top = 0;
+    MainForm().form().GetPosition(left, top);
+    MainForm().form().SetPosition(c.ReadInteger(L"Install", L"Left", left), c.ReadInteger(L"Install", L"Top", top));
+  }
+  s.LanguageName = c.ReadString(L"Install", L"Language", L"English");
+  s.InstallDir = c.ReadString(L"Install", L"InstallDir");
+  s.MainExe = c.ReadString(L"Install", L"MainExe");
+  s.ProgramGroup = c.ReadString(L"Install", L"ProgramGroup");
+  s.InvokingUserName = c.ReadString(L"Install", L"User");
+  if (EqualsNoCase(s.InvokingUserName, CurrentProfileName())) s.InvokingUserName.clear();
+  s.AllUsers = c.ReadBool(L"Install", L"AllUsers", true);
+  s.UpdateMode = c.ReadBool(L"Install", L"Update", false);
+  s.QueryText = c.ReadString(L"Install", L"QueryText");
+  s.QueryCustom = c.ReadString(L"Install", L"QueryCustom");
+  s.ComboBoxIndex = c.ReadInteger(L"Install", L"ComboBoxIndex", -1);
+  s.ComboBox = c.ReadString(L"Install", L"ComboBox");
+  s.DataFile = c.ReadString(L"Install", L"DataFile");
+  s.ExtraVar = c.ReadString(L"Install", L"ExtraVar");
+  const std::wstring logPath = LogFilePath();
+  if (platform::FileExists(logPath)) {
+    for (auto& line : LoadLogFile(logPath)) s.SetupLog.push_back(std::move(line));
+    WriteLog(L"Elevated=1");
+  }
+  s.VariablesResultCount = static_cast<int32_t>(c.KeyCount(L"VariablesResult"));
+}
+
+[[noreturn]] void GateStop(const std::wstring& message) {
+  auto& s = State();
+  if (!s.Silent) {
+    platform::MessageRequest r;
+    r.owner = MainForm().handle();
+    r.text = message;
+    r.caption = MainForm().Caption();
+    r.icon = platform::MsgIcon::Warning;
+    platform::ShowMessage(r);
+  }
+  ReleaseDocuments();
+  FinalCleanup();
+  platform::ExitNow(5);
+}
+
+void OperatingSystemGate() {
+  auto& s = State();
+  if (FindParam(L"/N") != 0) return;
+  const int type = SetupInt(L"SystemType", 0);
+  if (type == 1 && !s.Is64BitOS) GateStop(FormatAndExpand(LangText(L"Messages", 2), L""));
+  if (type == 2 && s.Is64BitOS) GateStop(FormatAndExpand(LangText(L"Messages", 29), L""));
+  const std::wstring product = platform::WindowsProductName(platform::GetOsVersion());
+  if (!SetupBool(product, false)) {
+    GateStop(FormatAndExpand(
+        LangText(L"Messages", 41, L"<AppName> cannot run on %s.<#><#>Installation cannot continue."), product));
+  }
+}
+
+}  // namespace
+
+std::wstring CurrentProfileName() {
+  return FileNamePart(StripTrailingBackslash(platform::ShellFolder(platform::kCsidlProfile)));
+}
+
+std::wstring ExtraVarFromFileName(std::wstring_view fileName) {
+  std::wstring t(fileName);
+  if (t.find(L'_') == std::wstring::npos && t.find(L'-') == std::wstring::npos) return std::wstring();
+  size_t cut = t.find(L'_');
+  if (cut == std::wstring::npos) cut = t.find(L'-');
+  t.erase(0, cut + 1);
+  size_t exe = FindNoCase(t, L".EXE");
+  if (exe == npos) return std::wstring();
+  t.resize(exe);
+  size_t paren = t.find(L" (");
+  if (paren != std::wstring::npos) t.resize(paren);
+  return t;
+}
+
+std::wstring StopErrorText(int code) {
+  switch (code) {
+    case 1:
+      return L"The setup file is corrupted.\r\n\r\nError code: 1\r\n\r\nPlease obtain a new copy of the file.";
+    case 4: return L"Language file was not found.";
+    case 6: return L"Unable to extract files. Please try again.";
+    case 100: return L"Access denied. Please try again.";
+    default: return L"Error code: " + ToText(code);
+  }
+}
+
+void StopWithError(int code) {
+  auto& s = State();
+  const std::wstring text = StopErrorText(code);
+  if (!s.Silent) ErrorBox(text, OwnFileName());
+  WriteLog(L"Halt=" + ToText(code) + L"-" + text);
+  s.HadErrors = true;
+  // Before the common tail the -nosavelog switch may be unknown yet: keep the
+  // log then, it is the only account of the failure.
+  if (!s.StartupDone) s.SaveLog = !Switch(L"-nosavelog");
+  if (!s.Relaunched) FinalCleanup();
+  platform::ExitNow(static_cast<uint32_t>(code));
+}
+
+void FormCreate() {
+  auto& s = State();
+  s.IsAdmin = platform::IsUserAdmin();
+  s.Is64BitOS = platform::Is64BitOs();
+
+  if (FindParam(L"/RAD") != 0) {
+    ElevatedBranch();
+  } else {
+    UnpackPackage();
+    s.AllUsers = true;
+    const int level = SetupInt(L"InstallLevel", 1);
+    if (level == 0 || level == 3) s.AllUsers = false;
+    s.LanguageName = SetupString(L"Language", L"English");
+    BuildLanguageList();
+    WriteLogHeader();
+    ReadCommandLineValues();
+  }
+
+  // Common tail.
+  s.StartupDone = true;
+  s.SaveLog = !Switch(L"-nosavelog");
+  const std::wstring leftOver = LogFilePath();
+  if (platform::FileExists(leftOver)) platform::DeleteFileAt(leftOver);
+
+  if (SetupBool(L"SilentInstall") || FindParam(L"/S") != 0) {
+    s.Silent = true;
+    WriteLog(L"Mode=Silent Installation");
+    if (Switch(L"-nosilent")) {
+      s.HadErrors = true;
+      WriteLog(L"Error=Silent Installation Is Not Allowed");
+      ErrorBox(L"Silent Installation Is Not Allowed", OwnFileName());
+      FinalCleanup();
+      platform::ExitNow(5);
+    }
+  }
+
+  s.AppNameVersion = GetConstant(1);
+  s.CreateUninstaller = SetupBool(L"Uninstall");
+  s.UninstallFile = SetupString(L"UninstallFile", L"Uninstall.exe");
+  s.EngineSize = static_cast<uint32_t>(SetupInt(L"EngineSize", 0));
+  s.DataArchiveSize = static_cast<uint32_t>(ParseInt64(SetupString(L"EKDataFileSize", L"0")).value_or(0));
+  s.TotalSize = ParseInt64(SetupString(L"TotalSize", L"0")).value_or(0);
+  s.SourceSize = ParseInt64(SetupString(L"SourceSize", L"0")).value_or(0);
+  s.AddonSize = ParseInt64(SetupString(L"AddonSize", L"0")).value_or(0);
+
+  s.ScratchKeyList.clear();
+  MainForm().LoadWindowTexts();
+
+  if (!s.Relaunched) {
+    OperatingSystemGate();
+    // The [Variables] section belongs to its own module; without it the
+    // start-up goes straight to the destination defaults.
+    ResolveInstallPaths();
+  }
+}
+
+}  // namespace ek

@@ -1,0 +1,205 @@
+#include "config/ini_document.h"
+
+namespace ek {
+
+void IniDocument::Clear() {
+  sections_.clear();
+  index_.clear();
+  sectionIndex_.clear();
+}
+
+void IniDocument::Parse(std::wstring_view text) {
+  Clear();
+  Section* current = nullptr;
+  bool ignoring = true;  // lines before the first section are ignored
+  size_t pos = 0;
+  while (pos <= text.size()) {
+    size_t end = text.find_first_of(L"\r\n", pos);
+    if (end == std::wstring_view::npos) end = text.size();
+    std::wstring_view raw = text.substr(pos, end - pos);
+    if (end < text.size() && text[end] == L'\r' && end + 1 < text.size() && text[end + 1] == L'\n') ++end;
+    pos = end + 1;
+
+    std::wstring line = Trim(raw);
+    if (line.empty() || line[0] == L';') continue;
+    if (line.front() == L'[' && line.back() == L']') {
+      std::wstring name = Trim(std::wstring_view(line).substr(1, line.size() - 2));
+      std::wstring folded = FoldCase(name);
+      if (sectionIndex_.count(folded)) {
+        ignoring = true;  // a repeated section: its lines are ignored
+        current = nullptr;
+      } else {
+        sectionIndex_.emplace(std::move(folded), sections_.size());
+        sections_.push_back(Section{std::move(name), {}});
+        index_.emplace_back();
+        current = &sections_.back();
+        ignoring = false;
+      }
+      continue;
+    }
+    if (ignoring || current == nullptr) continue;
+    Entry entry;
+    size_t eq = line.find(L'=');
+    if (eq == std::wstring::npos) {
+      entry.key = line;
+      entry.hasValue = false;
+    } else {
+      entry.key = Trim(std::wstring_view(line).substr(0, eq));
+      entry.value = Trim(std::wstring_view(line).substr(eq + 1));
+    }
+    auto& idx = index_.back().keys;
+    idx.emplace(FoldCase(entry.key), current->entries.size());  // first occurrence wins
+    current->entries.push_back(std::move(entry));
+  }
+}
+
+std::wstring IniDocument::Serialize() const {
+  std::wstring out;
+  bool first = true;
+  for (const auto& s : sections_) {
+    if (!first) out += L"\r\n";
+    first = false;
+    out += L"[";
+    out += s.name;
+    out += L"]\r\n";
+    for (const auto& e : s.entries) {
+      out += e.key;
+      if (e.hasValue) {
+        out += L"=";
+        out += e.value;
+      }
+      out += L"\r\n";
+    }
+  }
+  return out;
+}
+
+size_t IniDocument::FindSectionIndex(std::wstring_view section) const {
+  auto it = sectionIndex_.find(FoldCase(section));
+  return it == sectionIndex_.end() ? npos : it->second;
+}
+
+const IniDocument::Section* IniDocument::GetSection(std::wstring_view section) const {
+  size_t s = FindSectionIndex(section);
+  return s == npos ? nullptr : &sections_[s];
+}
+
+IniDocument::Section* IniDocument::FindSectionMutable(std::wstring_view section) {
+  size_t s = FindSectionIndex(section);
+  return s == npos ? nullptr : &sections_[s];
+}
+
+const std::wstring* IniDocument::Find(std::wstring_view section, std::wstring_view key) const {
+  size_t s = FindSectionIndex(section);
+  if (s == npos) return nullptr;
+  const auto& keys = index_[s].keys;
+  auto it = keys.find(FoldCase(key));
+  if (it == keys.end()) return nullptr;
+  return &sections_[s].entries[it->second].value;
+}
+
+std::wstring IniDocument::ReadString(std::wstring_view section, std::wstring_view key, std::wstring_view fallback) const {
+  const std::wstring* v = Find(section, key);
+  return v ? *v : std::wstring(fallback);
+}
+
+int32_t IniDocument::ReadInteger(std::wstring_view section, std::wstring_view key, int32_t fallback) const {
+  const std::wstring* v = Find(section, key);
+  if (!v) return fallback;
+  auto parsed = ParseInt32(*v);
+  return parsed ? *parsed : fallback;
+}
+
+bool IniDocument::ReadBool(std::wstring_view section, std::wstring_view key, bool fallback) const {
+  return ReadInteger(section, key, fallback ? 1 : 0) != 0;
+}
+
+bool IniDocument::KeyExists(std::wstring_view section, std::wstring_view key) const {
+  return Find(section, key) != nullptr;
+}
+
+bool IniDocument::SectionExists(std::wstring_view section) const { return FindSectionIndex(section) != npos; }
+
+std::vector<std::wstring> IniDocument::KeyNames(std::wstring_view section) const {
+  std::vector<std::wstring> out;
+  if (const Section* s = GetSection(section)) {
+    out.reserve(s->entries.size());
+    for (const auto& e : s->entries) out.push_back(e.key);
+  }
+  return out;
+}
+
+size_t IniDocument::KeyCount(std::wstring_view section) const {
+  const Section* s = GetSection(section);
+  return s ? s->entries.size() : 0;
+}
+
+IniDocument::Section& IniDocument::EnsureSection(std::wstring_view section) {
+  size_t s = FindSectionIndex(section);
+  if (s != npos) return sections_[s];
+  sectionIndex_.emplace(FoldCase(section), sections_.size());
+  sections_.push_back(Section{std::wstring(section), {}});
+  index_.emplace_back();
+  return sections_.back();
+}
+
+void IniDocument::WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
+  Section& s = EnsureSection(section);
+  const size_t si = static_cast<size_t>(&s - sections_.data());
+  auto& keys = index_[si].keys;
+  std::wstring folded = FoldCase(key);
+  auto it = keys.find(folded);
+  if (it != keys.end()) {
+    Entry& e = s.entries[it->second];
+    e.value.assign(value);
+    e.hasValue = true;
+    return;
+  }
+  keys.emplace(std::move(folded), s.entries.size());
+  s.entries.push_back(Entry{std::wstring(key), std::wstring(value), true});
+}
+
+void IniDocument::WriteInteger(std::wstring_view section, std::wstring_view key, int64_t value) {
+  WriteString(section, key, ToText(value));
+}
+
+void IniDocument::WriteBool(std::wstring_view section, std::wstring_view key, bool value) {
+  WriteString(section, key, value ? L"1" : L"0");
+}
+
+void IniDocument::ReindexSection(size_t s) {
+  auto& keys = index_[s].keys;
+  keys.clear();
+  const auto& entries = sections_[s].entries;
+  for (size_t i = 0; i < entries.size(); ++i) keys.emplace(FoldCase(entries[i].key), i);
+}
+
+void IniDocument::ReindexAll() {
+  sectionIndex_.clear();
+  for (size_t s = 0; s < sections_.size(); ++s) sectionIndex_.emplace(FoldCase(sections_[s].name), s);
+}
+
+void IniDocument::DeleteKey(std::wstring_view section, std::wstring_view key) {
+  size_t s = FindSectionIndex(section);
+  if (s == npos) return;
+  auto& entries = sections_[s].entries;
+  const std::wstring folded = FoldCase(key);
+  bool removed = false;
+  for (size_t i = entries.size(); i-- > 0;) {
+    if (FoldCase(entries[i].key) == folded) {
+      entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(i));
+      removed = true;
+    }
+  }
+  if (removed) ReindexSection(s);
+}
+
+void IniDocument::EraseSection(std::wstring_view section) {
+  size_t s = FindSectionIndex(section);
+  if (s == npos) return;
+  sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(s));
+  index_.erase(index_.begin() + static_cast<std::ptrdiff_t>(s));
+  ReindexAll();
+}
+
+}  // namespace ek

@@ -1,0 +1,72 @@
+// An INI document held in memory: the configuration, the language files, the
+// uninstall information file. Sections and keys keep their file order;
+// names compare without regard to case. Pure: no platform header.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "config/text.h"
+
+namespace ek {
+
+class IniDocument {
+ public:
+  struct Entry {
+    std::wstring key;
+    std::wstring value;
+    bool hasValue = true;  // a line without "=" carries a name only
+  };
+  struct Section {
+    std::wstring name;
+    std::vector<Entry> entries;
+  };
+
+  IniDocument() = default;
+
+  // Reading rules: lines trimmed; empty and ";" lines skipped; "[name]" opens a
+  // section (a repeated section's lines are ignored); lines before the first
+  // section are ignored; "key=value" split at the first "=", both trimmed.
+  void Parse(std::wstring_view text);
+  // Lines joined with CR LF, a blank line between sections.
+  std::wstring Serialize() const;
+  void Clear();
+
+  const std::wstring* Find(std::wstring_view section, std::wstring_view key) const;
+  std::wstring ReadString(std::wstring_view section, std::wstring_view key, std::wstring_view fallback = {}) const;
+  // Signed 32-bit decimal, or hexadecimal after "$" / "0x"; fallback otherwise.
+  int32_t ReadInteger(std::wstring_view section, std::wstring_view key, int32_t fallback) const;
+  // Integer read with default 0 or 1; any non-zero number is true.
+  bool ReadBool(std::wstring_view section, std::wstring_view key, bool fallback) const;
+  bool KeyExists(std::wstring_view section, std::wstring_view key) const;
+  bool SectionExists(std::wstring_view section) const;
+  std::vector<std::wstring> KeyNames(std::wstring_view section) const;
+  size_t KeyCount(std::wstring_view section) const;
+  const Section* GetSection(std::wstring_view section) const;
+  const std::vector<Section>& Sections() const { return sections_; }
+
+  void WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+  void WriteInteger(std::wstring_view section, std::wstring_view key, int64_t value);
+  void WriteBool(std::wstring_view section, std::wstring_view key, bool value);
+  void DeleteKey(std::wstring_view section, std::wstring_view key);
+  void EraseSection(std::wstring_view section);
+
+ private:
+  struct SectionIndex {
+    std::unordered_map<std::wstring, size_t> keys;  // folded key -> first entry
+  };
+  Section* FindSectionMutable(std::wstring_view section);
+  size_t FindSectionIndex(std::wstring_view section) const;
+  Section& EnsureSection(std::wstring_view section);
+  void ReindexSection(size_t s);
+  void ReindexAll();
+
+  std::vector<Section> sections_;
+  std::vector<SectionIndex> index_;
+  std::unordered_map<std::wstring, size_t> sectionIndex_;  // folded name -> section
+};
+
+}  // namespace ek

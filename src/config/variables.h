@@ -1,0 +1,20 @@
+// Variables and constants: <Name> placeholders, the text functions such as
+// GETDIRX[...], component tokens, user variables and environment variables.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ek {
+
+// The built-in variable of that number (1 .. 84); empty for others.
+std::wstring GetConstant(int number);
+// Replaces every placeholder it can resolve; never fails.
+std::wstring ExpandVariables(std::wstring_view text);
+// Fills one "%s" with the argument, then expands; a text the format rules
+// reject is expanded unformatted.
+std::wstring FormatAndExpand(std::wstring_view text, std::wstring_view argument);
+// InstallDir, MainExe and ProgramGroup from the configuration and /D.
+void ResolveInstallPaths();
+
+}  // namespace ek

@@ -1,0 +1,21 @@
+// The file stage: every [Files] record copied out of the data archive, with
+// overwrite modes, component exclusions, in-use handling and error dialogs.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ek {
+
+void InstallFiles();
+// Whether newFile is to replace installedFile: by version resources when both
+// have one, otherwise by the archive entry's time against the file's.
+bool IsNewerFile(const std::wstring& newFile, const std::wstring& installedFile, std::optional<uint64_t> entryTime);
+// Empties the [Others] records that name the path (in memory).
+void DropOthersEntries(const std::wstring& path);
+// Unpacks the uninstaller entry for a roll-back, when the package has one.
+void UnpackUninstallerForRollback();
+
+}  // namespace ek

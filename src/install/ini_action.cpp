@@ -1,0 +1,7 @@
+#include "install/ini_action.h"
+
+namespace ek {
+
+void ApplyIniRecord(std::wstring_view) {}
+
+}  // namespace ek

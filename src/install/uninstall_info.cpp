@@ -1,0 +1,169 @@
+#include "install/uninstall_info.h"
+
+#include "app/setup_state.h"
+#include "config/language.h"
+#include "config/record_list.h"
+#include "config/text.h"
+#include "config/variables.h"
+
+namespace ek {
+
+int64_t NextListKey(const IniDocument& doc, std::wstring_view section) {
+  const IniDocument::Section* s = doc.GetSection(section);
+  if (!s || s->entries.empty()) return 0;
+  auto last = ParseUnsignedDecimal(s->entries.back().key);
+  if (last && *last < (1ull << 62)) return static_cast<int64_t>(*last) + 1;
+  return static_cast<int64_t>(s->entries.size());
+}
+
+void AddToUninstallList(std::wstring_view section, std::wstring_view value) {
+  auto& s = State();
+  if (!s.UninstallIni) return;
+  IniDocument& ini = *s.UninstallIni;
+  const bool files = EqualsNoCase(section, L"Files");
+  const bool values = EqualsNoCase(section, L"RegistryValues");
+  // A line break cannot be stored on one line; it is kept as a blank.
+  std::wstring v = ReplaceAll(ReplaceAll(value, L"\r\n", L" "), L"\n", L" ");
+  v = ReplaceAll(v, L"\r", L" ");
+
+  int64_t n = 0;
+  if (s.UpdateMode) n = files ? s.FilesBase : values ? s.RegistryValuesBase : NextListKey(ini, section);
+  if (s.UpdateMode && s.CheckUninstallDuplicates && (!s.LimitDuplicateCheck || n < 1000)) {
+    for (int64_t i = 0; i < n; ++i) {
+      const std::wstring* old = ini.Find(section, ToText(i));
+      const std::wstring oldValue = old ? *old : std::wstring();
+      const bool same = s.ExactDuplicateCompare ? oldValue == v : EqualsNoCaseAscii(oldValue, v);
+      if (same) return;
+    }
+  }
+  int64_t key;
+  if (files) {
+    key = s.UpdateMode ? s.FilesBase + s.FilesAdded : s.FilesAdded;
+    ++s.FilesAdded;
+  } else if (values) {
+    key = s.UpdateMode ? s.RegistryValuesBase + s.RegistryValuesAdded : s.RegistryValuesAdded;
+    ++s.RegistryValuesAdded;
+  } else {
+    key = s.UpdateMode ? n : static_cast<int64_t>(ini.KeyCount(section));
+  }
+  ini.WriteString(section, ToText(key), v);
+}
+
+void KeepRegistryKey(std::wstring_view path) {
+  auto& s = State();
+  if (!s.UninstallIni || Switch(L"-nocheckregkeys")) return;
+  IniDocument& ini = *s.UninstallIni;
+  const IniDocument::Section* sec = ini.GetSection(L"RegistryKeys");
+  if (!sec) return;
+  std::vector<std::wstring> emptied;
+  for (const auto& e : sec->entries)
+    if (!e.value.empty() && path.find(e.value) != std::wstring_view::npos) emptied.push_back(e.key);
+  for (const auto& k : emptied) ini.WriteString(L"RegistryKeys", k, L"");
+}
+
+namespace {
+
+std::wstring OneLine(std::wstring text) {
+  text = ReplaceAll(text, L"\r\n", L"%n");
+  text = ReplaceAll(text, L"\n", L"%n");
+  return ReplaceAll(text, L"\r", L"%n");
+}
+
+bool IsSystemFolder(const std::wstring& dir) {
+  const wchar_t* const kFixed[] = {L"C:", L"C:\\Windows", L"C:\\Windows\\System32", L"C:\\Program Files",
+                                   L"C:\\Program Files (x86)"};
+  for (const wchar_t* f : kFixed)
+    if (EqualsNoCase(dir, f)) return true;
+  return EqualsNoCase(dir, GetConstant(21)) || EqualsNoCase(dir, GetConstant(22));
+}
+
+}  // namespace
+
+void WriteUninstallGeneralKeys() {
+  auto& s = State();
+  if (!s.UninstallIni) return;
+  IniDocument& u = *s.UninstallIni;
+  const wchar_t* G = L"General";
+  const bool keepProduct = SetupBool(L"UpgradeMode") && SetupBool(L"CheckNoUpdate");
+  if (!keepProduct) {
+    u.WriteString(G, L"AppName", GetConstant(1));
+    if (!Switch(L"-noappedition")) u.WriteString(G, L"AppEdition", ExpandVariables(PickLanguageText(SetupString(L"AppEdition"))));
+    u.WriteString(G, L"AppVersion", GetConstant(2));
+    // Texts keep their line breaks as "%n" (the uninstaller resolves it).
+    for (int i = 0; i <= 10; ++i)
+      u.WriteString(L"Messages", ToText(i), OneLine(ExpandVariables(LangText(L"Uninstall", i))));
+    if (SetupBool(L"Updater"))
+      for (int i = 0; i <= 33; ++i)
+        u.WriteString(L"Updater", ToText(i), OneLine(ExpandVariables(LangText(L"Updater", i))));
+  }
+  u.WriteString(G, L"GUID", ExpandVariables(PickLanguageText(SetupString(L"GUID"))));
+  u.WriteBool(G, L"AllUsers", s.AllUsers);
+  u.WriteBool(G, L"Admin", s.IsAdmin);
+  u.WriteBool(G, L"x64", s.Is64BitEngine);
+  u.WriteString(G, L"InstallDir", s.InstallDir);
+  if (s.UpdateMode) u.DeleteKey(G, L"MainExecutable");
+  if (!s.MainExe.empty()) u.WriteString(G, L"MainExe", s.MainExe);
+  bool programGroup = false;
+  const size_t shortcuts = RecordCount(Config(), L"Shortcuts");
+  for (size_t i = 0; i < shortcuts && !programGroup; ++i)
+    programGroup = ContainsNoCase(ReadRecord(Config(), L"Shortcuts", i), L"PROGRAMGROUP>");
+  if (programGroup) u.WriteString(G, L"ProgramGroupDir", s.ProgramGroup);
+
+  if (s.CreateUninstaller) {
+    u.WriteString(G, L"SilentMode",
+                  (s.Silent && Switch(L"-silentuninst")) ? L"1" : BoolText(SetupBool(L"SilentUninstall")));
+    u.WriteBool(G, L"UninstallFull", IsSystemFolder(s.InstallDir) ? false : SetupBool(L"UninstallFull"));
+    u.WriteBool(G, L"UninstallRestart", SetupBool(L"UninstallRestart"));
+    u.WriteString(G, L"UninstallSettingsCommand",
+                  SetupBool(L"UninstallSettings") ? ExpandVariables(SetupString(L"UninstallSettingsCommand")) : L"");
+    u.WriteString(G, L"UninstallURL",
+                  SetupBool(L"VisitUninstallPage") ? ExpandVariables(PickLanguageText(SetupString(L"UninstallURL"))) : L"");
+    u.WriteBool(G, L"CloseMainExe", SetupBool(L"CloseMainExe"));
+    if (SetupBool(L"UninstallCloseApp")) {
+      u.WriteString(G, L"CloseApp", ExpandVariables(SetupString(L"UninstallCloseAppFile")));
+      u.WriteString(G, L"CloseAppName", ExpandVariables(SetupString(L"UninstallCloseAppText")));
+      u.WriteBool(G, L"ForceCloseApp", SetupBool(L"UninstallForceCloseApp"));
+    } else {
+      u.DeleteKey(G, L"CloseApp");
+    }
+    u.WriteBool(G, L"NoCmdIfSilent", Switch(L"-nocmdifsilent"));
+    u.WriteBool(G, L"NoCmdIfReinstall", Switch(L"-nocmdifreinstall"));
+    u.WriteBool(G, L"CmdNoHideIfSilent", Switch(L"-cmdnohideifsilent"));
+    const struct {
+      const wchar_t* key;
+      const wchar_t* sw;
+    } kFlags[] = {{L"DontAskUninstall", L"-dontaskuninstall"},
+                  {L"DontAskOnReinstall", L"-dontaskonreinstall"},
+                  {L"DontInformOnReinstall", L"-dontinformonreinstall"}};
+    for (const auto& f : kFlags) {
+      if (Switch(f.sw)) u.WriteString(G, f.key, L"1");
+      else u.DeleteKey(G, f.key);
+    }
+    if (Switch(L"-unaltmethod")) u.WriteString(G, L"AltMethod", L"1");
+  }
+
+  if (SetupBool(L"Updater")) {
+    u.WriteString(G, L"UpdateURL", ExpandVariables(SetupString(L"UpdateURL")));
+    u.WriteInteger(G, L"GetVerFrom", SetupInt(L"GetVerFrom", 0));
+    if (SetupBool(L"TreviskUpdater")) {
+      u.WriteString(G, L"TreviskUpdater", L"1");
+      u.WriteBool(G, L"CheckUpdaterTitle", SetupBool(L"CheckUpdaterTitle"));
+      u.WriteBool(G, L"AllowChangeUpdate", SetupBool(L"AllowChangeUpdate"));
+      u.WriteInteger(G, L"UpdateMethod", SetupInt(L"UpdateMethod", 0));
+      u.WriteBool(G, L"CheckUseDownloader", SetupBool(L"CheckUseDownloader"));
+      const bool autoCheck = SetupBool(L"AutoCheckUpdate");
+      u.WriteBool(G, L"AutoCheckUpdate", autoCheck);
+      u.WriteInteger(G, L"UpdateFrequency", autoCheck ? SetupInt(L"UpdateFrequency", -1) : 0);
+      if (autoCheck && SetupBool(L"AutoSilentUpdate")) u.WriteString(G, L"AutoSilentUpdate", L"1");
+      if (SetupBool(L"CheckUpdateOnLaunch")) u.WriteString(G, L"CheckUpdateOnLaunch", L"1");
+      const bool smart = SetupBool(L"CheckSmartNotification");
+      u.WriteBool(G, L"CheckSmartNotification", smart);
+      if (smart) u.WriteInteger(G, L"UpdateSmartMethod", SetupInt(L"UpdateSmartMethod", 0));
+      u.WriteString(G, L"CheckUpdaterParam", ExpandVariables(SetupString(L"CheckUpdaterParam")));
+      const std::wstring params = SetupString(L"UpdaterParameters");
+      if (!params.empty()) u.WriteString(G, L"UpdaterParameters", ExpandVariables(params));
+    }
+  }
+}
+
+}  // namespace ek

@@ -1,0 +1,7 @@
+#include "install/uninstall_registration.h"
+
+namespace ek {
+
+void RegisterUninstallEntry() {}
+
+}  // namespace ek

@@ -1,0 +1,289 @@
+#include "install/zip_reader.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "config/text.h"
+
+namespace ek {
+namespace {
+
+constexpr uint32_t kEocdSig = 0x06054b50;
+constexpr uint32_t kZip64LocatorSig = 0x07064b50;
+constexpr uint32_t kZip64EocdSig = 0x06064b50;
+constexpr uint32_t kCentralSig = 0x02014b50;
+constexpr uint32_t kLocalSig = 0x04034b50;
+constexpr size_t kEocdSize = 22;
+constexpr size_t kCentralSize = 46;
+constexpr size_t kLocalSize = 30;
+constexpr size_t kInChunk = 256 * 1024;
+constexpr size_t kOutChunk = 1024 * 1024;  // output is written in pieces of at most 1 MiB
+
+uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Le32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+uint64_t Le64(const unsigned char* p) { return Le32(p) | (static_cast<uint64_t>(Le32(p + 4)) << 32); }
+
+// Reads the ZIP64 fields that the 32-bit fields mark as 0xFFFFFFFF.
+bool ApplyZip64Extra(const unsigned char* extra, size_t len, ZipEntry& e, bool needUncomp, bool needComp,
+                     bool needOffset) {
+  size_t p = 0;
+  while (p + 4 <= len) {
+    uint16_t id = Le16(extra + p);
+    uint16_t size = Le16(extra + p + 2);
+    if (p + 4 + size > len) return false;
+    if (id == 0x0001) {
+      const unsigned char* d = extra + p + 4;
+      size_t q = 0;
+      if (needUncomp) { if (q + 8 > size) return false; e.uncompressedSize = Le64(d + q); q += 8; }
+      if (needComp) { if (q + 8 > size) return false; e.compressedSize = Le64(d + q); q += 8; }
+      if (needOffset) { if (q + 8 > size) return false; e.localHeaderOffset = Le64(d + q); q += 8; }
+      return true;
+    }
+    p += 4 + size;
+  }
+  return !(needUncomp || needComp || needOffset);
+}
+
+// The Info-ZIP Unicode Path field holds the UTF-8 name when the flag is absent.
+bool UnicodePathExtra(const unsigned char* extra, size_t len, std::string_view rawName, std::wstring& out) {
+  size_t p = 0;
+  while (p + 4 <= len) {
+    uint16_t id = Le16(extra + p);
+    uint16_t size = Le16(extra + p + 2);
+    if (p + 4 + size > len) return false;
+    if (id == 0x7075 && size >= 5 && extra[p + 4] == 1) {
+      uint32_t crc = Le32(extra + p + 5);
+      uLong actual = crc32(0L, reinterpret_cast<const Bytef*>(rawName.data()), static_cast<uInt>(rawName.size()));
+      if (crc != actual) return false;
+      out = Utf8ToWide(std::string_view(reinterpret_cast<const char*>(extra + p + 9), size - 5));
+      return true;
+    }
+    p += 4 + size;
+  }
+  return false;
+}
+
+}  // namespace
+
+const wchar_t* ZipErrorText(ZipError error) {
+  switch (error) {
+    case ZipError::None: return L"no error";
+    case ZipError::ReadFailed: return L"the archive cannot be read";
+    case ZipError::NotAZip: return L"not a ZIP archive";
+    case ZipError::Corrupt: return L"the archive is damaged";
+    case ZipError::Unsupported: return L"unsupported compression or encryption";
+    case ZipError::UnsafeName: return L"an entry name leaves the target folder";
+    case ZipError::DataError: return L"the compressed data is damaged";
+    case ZipError::CrcMismatch: return L"CRC-32 mismatch";
+    case ZipError::WriteFailed: return L"the output cannot be written";
+  }
+  return L"unknown error";
+}
+
+bool IsSafeEntryName(std::wstring_view name) {
+  if (name.empty()) return false;
+  if (name[0] == L'\\' || name[0] == L'/') return false;
+  for (wchar_t c : name) {
+    // ":" would name a drive or an alternate data stream; control codes and
+    // wildcards are not valid in Windows file names.
+    if (c < 0x20 || c == L':' || c == L'*' || c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|')
+      return false;
+  }
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of(L"\\/", start);
+    if (end == std::wstring_view::npos) end = name.size();
+    std::wstring_view part = name.substr(start, end - start);
+    if (part != L"." && !part.empty()) {
+      // Windows drops trailing dots and blanks, so "..", "... " and the like all climb.
+      bool onlyDotsAndBlanks = std::all_of(part.begin(), part.end(), [](wchar_t c) { return c == L'.' || c == L' '; });
+      if (onlyDotsAndBlanks) return false;
+    } else if (part.empty() && end != name.size()) {
+      return false;  // "a\\b": an empty component
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+ZipError ZipReader::Open(ByteSource& source) {
+  source_ = &source;
+  entries_.clear();
+  const uint64_t size = source.Size();
+  if (size < kEocdSize) return ZipError::NotAZip;
+
+  const size_t tailLen = static_cast<size_t>(std::min<uint64_t>(size, 0xFFFF + kEocdSize));
+  std::vector<unsigned char> tail(tailLen);
+  if (!source.ReadAt(size - tailLen, tail.data(), tailLen)) return ZipError::ReadFailed;
+
+  // Prefer the record whose comment ends exactly at the end of the file.
+  size_t found = SIZE_MAX;
+  for (size_t i = tailLen - kEocdSize + 1; i-- > 0;) {
+    if (Le32(&tail[i]) != kEocdSig) continue;
+    size_t commentLen = Le16(&tail[i + 20]);
+    if (i + kEocdSize + commentLen == tailLen) { found = i; break; }
+    if (found == SIZE_MAX) found = i;
+  }
+  if (found == SIZE_MAX) return ZipError::NotAZip;
+  const unsigned char* eocd = &tail[found];
+  const uint64_t eocdPos = size - tailLen + found;
+
+  uint64_t entryCount = Le16(eocd + 10);
+  uint64_t cdSize = Le32(eocd + 12);
+  uint64_t cdOffset = Le32(eocd + 16);
+  uint64_t cdEnd = eocdPos;  // where the central directory must end
+
+  if (Le16(eocd + 4) != 0 || Le16(eocd + 6) != 0) return ZipError::Unsupported;  // multi-disk
+  if (entryCount == 0xFFFF || cdSize == 0xFFFFFFFF || cdOffset == 0xFFFFFFFF) {
+    if (eocdPos < 20) return ZipError::Corrupt;
+    unsigned char loc[20];
+    if (!source.ReadAt(eocdPos - 20, loc, sizeof loc)) return ZipError::ReadFailed;
+    if (Le32(loc) != kZip64LocatorSig) return ZipError::Corrupt;
+    uint64_t z64Pos = Le64(loc + 8);
+    unsigned char z64[56];
+    if (z64Pos > eocdPos - 20 || eocdPos - 20 - z64Pos < sizeof z64) return ZipError::Corrupt;
+    if (!source.ReadAt(z64Pos, z64, sizeof z64)) return ZipError::ReadFailed;
+    if (Le32(z64) != kZip64EocdSig) return ZipError::Corrupt;
+    entryCount = Le64(z64 + 32);
+    cdSize = Le64(z64 + 40);
+    cdOffset = Le64(z64 + 48);
+    cdEnd = z64Pos;
+  }
+  if (cdSize > cdEnd || cdOffset > cdEnd - cdSize) return ZipError::Corrupt;
+  // Data prepended to the archive shifts every offset by the same amount.
+  const uint64_t base = cdEnd - cdSize - cdOffset;
+  if (entryCount > cdSize / kCentralSize + 1) return ZipError::Corrupt;
+
+  std::vector<unsigned char> cd(static_cast<size_t>(cdSize));
+  if (cdSize && !source.ReadAt(base + cdOffset, cd.data(), cd.size())) return ZipError::ReadFailed;
+  centralStart_ = base + cdOffset;
+  entries_.reserve(static_cast<size_t>(entryCount));
+
+  size_t p = 0;
+  for (uint64_t n = 0; n < entryCount; ++n) {
+    if (p + kCentralSize > cd.size() || Le32(&cd[p]) != kCentralSig) return ZipError::Corrupt;
+    const unsigned char* h = &cd[p];
+    ZipEntry e;
+    e.versionMadeBy = Le16(h + 4);
+    e.flags = Le16(h + 8);
+    e.method = Le16(h + 10);
+    e.dosTime = Le16(h + 12);
+    e.dosDate = Le16(h + 14);
+    e.crc32 = Le32(h + 16);
+    e.compressedSize = Le32(h + 20);
+    e.uncompressedSize = Le32(h + 24);
+    const size_t nameLen = Le16(h + 28);
+    const size_t extraLen = Le16(h + 30);
+    const size_t commentLen = Le16(h + 32);
+    e.externalAttributes = Le32(h + 38);
+    e.localHeaderOffset = Le32(h + 42);
+    if (p + kCentralSize + nameLen + extraLen + commentLen > cd.size()) return ZipError::Corrupt;
+    std::string_view rawName(reinterpret_cast<const char*>(h + kCentralSize), nameLen);
+    const unsigned char* extra = h + kCentralSize + nameLen;
+    if (!ApplyZip64Extra(extra, extraLen, e, e.uncompressedSize == 0xFFFFFFFF, e.compressedSize == 0xFFFFFFFF,
+                         e.localHeaderOffset == 0xFFFFFFFF))
+      return ZipError::Corrupt;
+    std::wstring name;
+    if (e.flags & 0x0800) name = Utf8ToWide(rawName);
+    else if (!UnicodePathExtra(extra, extraLen, rawName, name)) name = Cp437ToWide(rawName);
+    e.isDirectory = !name.empty() && (name.back() == L'/' || name.back() == L'\\');
+    for (auto& c : name)
+      if (c == L'/') c = L'\\';
+    e.safeName = IsSafeEntryName(name);
+    e.name = std::move(name);
+    e.localHeaderOffset += base;
+    if (e.localHeaderOffset > centralStart_ || centralStart_ - e.localHeaderOffset < kLocalSize) return ZipError::Corrupt;
+    entries_.push_back(std::move(e));
+    p += kCentralSize + nameLen + extraLen + commentLen;
+  }
+  return ZipError::None;
+}
+
+const ZipEntry* ZipReader::Find(std::wstring_view name) const {
+  std::wstring wanted(name);
+  for (auto& c : wanted)
+    if (c == L'/') c = L'\\';
+  for (const auto& e : entries_)
+    if (e.name == wanted) return &e;
+  return nullptr;
+}
+
+ZipError ZipReader::Extract(const ZipEntry& entry, ByteSink& sink) {
+  if (!source_) return ZipError::ReadFailed;
+  if (entry.flags & 0x0001) return ZipError::Unsupported;  // encrypted
+  if (entry.method != 0 && entry.method != 8) return ZipError::Unsupported;
+
+  unsigned char lh[kLocalSize];
+  if (!source_->ReadAt(entry.localHeaderOffset, lh, sizeof lh)) return ZipError::ReadFailed;
+  if (Le32(lh) != kLocalSig) return ZipError::Corrupt;
+  const uint64_t dataStart = entry.localHeaderOffset + kLocalSize + Le16(lh + 26) + Le16(lh + 28);
+  // The data must lie between its header and the central directory.
+  if (dataStart > centralStart_ || entry.compressedSize > centralStart_ - dataStart) return ZipError::Corrupt;
+
+  uLong crc = crc32(0L, Z_NULL, 0);
+  uint64_t written = 0;
+  std::unique_ptr<unsigned char[]> in(new unsigned char[kInChunk]);
+
+  if (entry.method == 0) {
+    if (entry.compressedSize != entry.uncompressedSize) return ZipError::Corrupt;
+    uint64_t left = entry.compressedSize;
+    uint64_t off = dataStart;
+    while (left > 0) {
+      size_t n = static_cast<size_t>(std::min<uint64_t>(left, kInChunk));
+      if (!source_->ReadAt(off, in.get(), n)) return ZipError::ReadFailed;
+      crc = crc32(crc, in.get(), static_cast<uInt>(n));
+      if (!sink.Write(in.get(), n)) return ZipError::WriteFailed;
+      off += n;
+      left -= n;
+      written += n;
+    }
+  } else {
+    z_stream zs;
+    std::memset(&zs, 0, sizeof zs);
+    if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) return ZipError::DataError;
+    struct Closer {
+      z_stream* z;
+      ~Closer() { inflateEnd(z); }
+    } closer{&zs};
+    std::unique_ptr<unsigned char[]> out(new unsigned char[kOutChunk]);
+    uint64_t left = entry.compressedSize;
+    uint64_t off = dataStart;
+    bool ended = false;
+    while (!ended) {
+      if (zs.avail_in == 0) {
+        if (left == 0) return ZipError::DataError;  // stream ends before its end marker
+        size_t n = static_cast<size_t>(std::min<uint64_t>(left, kInChunk));
+        if (!source_->ReadAt(off, in.get(), n)) return ZipError::ReadFailed;
+        off += n;
+        left -= n;
+        zs.next_in = in.get();
+        zs.avail_in = static_cast<uInt>(n);
+      }
+      zs.next_out = out.get();
+      zs.avail_out = static_cast<uInt>(kOutChunk);
+      int rc = inflate(&zs, Z_NO_FLUSH);
+      if (rc == Z_STREAM_END) ended = true;
+      else if (rc != Z_OK && rc != Z_BUF_ERROR) return ZipError::DataError;
+      const size_t produced = kOutChunk - zs.avail_out;
+      if (rc == Z_BUF_ERROR && produced == 0 && zs.avail_in != 0) return ZipError::DataError;
+      if (produced) {
+        // Never write more than the entry declares: a bomb stops here.
+        if (produced > entry.uncompressedSize - written) return ZipError::DataError;
+        crc = crc32(crc, out.get(), static_cast<uInt>(produced));
+        if (!sink.Write(out.get(), produced)) return ZipError::WriteFailed;
+        written += produced;
+      }
+    }
+  }
+  if (written != entry.uncompressedSize) return ZipError::DataError;
+  if (static_cast<uint32_t>(crc) != entry.crc32) return ZipError::CrcMismatch;
+  return ZipError::None;
+}
+
+}  // namespace ek

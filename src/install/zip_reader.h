@@ -1,0 +1,83 @@
+// Streaming reader of ZIP archives (local headers, central directory, ZIP64,
+// stored and deflated entries). It never trusts the archive: sizes and offsets
+// are checked against the file, names that could leave the target folder are
+// refused, and output is bounded by the declared size and checked by CRC-32.
+// Pure: reads and writes through the two small interfaces below.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ek {
+
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  virtual uint64_t Size() const = 0;
+  // Reads exactly len bytes at offset; false on any shortfall or error.
+  virtual bool ReadAt(uint64_t offset, void* buffer, size_t len) = 0;
+};
+
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual bool Write(const void* data, size_t len) = 0;
+};
+
+struct ZipEntry {
+  std::wstring name;  // stored name with "/" turned into "\"
+  uint16_t versionMadeBy = 0;
+  uint16_t flags = 0;
+  uint16_t method = 0;
+  uint16_t dosTime = 0;
+  uint16_t dosDate = 0;
+  uint32_t crc32 = 0;
+  uint64_t compressedSize = 0;
+  uint64_t uncompressedSize = 0;
+  uint64_t localHeaderOffset = 0;
+  uint32_t externalAttributes = 0;
+  bool isDirectory = false;
+  bool safeName = false;  // relative, no drive, no "..": may be joined to a folder
+
+  // Stored by an MS-DOS/Windows host: the low byte of the external
+  // attributes then carries the file attributes.
+  bool HostIsDos() const { return (versionMadeBy >> 8) == 0; }
+};
+
+enum class ZipError {
+  None,
+  ReadFailed,     // the source could not be read
+  NotAZip,        // no end-of-central-directory record
+  Corrupt,        // headers or offsets inconsistent with the file
+  Unsupported,    // method other than stored/deflated, or encrypted
+  UnsafeName,     // absolute, drive, stream or ".." name
+  DataError,      // deflate stream damaged, or longer/shorter than declared
+  CrcMismatch,
+  WriteFailed,
+};
+
+const wchar_t* ZipErrorText(ZipError error);
+
+// True when the name, with "/" as "\" too, is a relative path that stays
+// inside the folder it is extracted to.
+bool IsSafeEntryName(std::wstring_view name);
+
+class ZipReader {
+ public:
+  // Reads the central directory. The source must outlive the reader.
+  ZipError Open(ByteSource& source);
+  const std::vector<ZipEntry>& Entries() const { return entries_; }
+  // First entry with exactly this name ("\" and "/" equivalent).
+  const ZipEntry* Find(std::wstring_view name) const;
+  // Streams the uncompressed data of the entry into the sink.
+  ZipError Extract(const ZipEntry& entry, ByteSink& sink);
+
+ private:
+  ByteSource* source_ = nullptr;
+  uint64_t centralStart_ = 0;  // entry data must lie before the central directory
+  std::vector<ZipEntry> entries_;
+};
+
+}  // namespace ek

@@ -1,0 +1,126 @@
+// Files and folders. Paths are passed as the caller gives them; callers apply
+// ExtendedPath where a path may be long.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/text.h"
+#include "install/zip_reader.h"
+
+namespace ek::platform {
+
+bool FileExists(const std::wstring& path);       // a file, not a folder
+bool DirectoryExists(const std::wstring& path);
+bool PathExists(const std::wstring& path);       // file or folder
+bool CreateDirectoryOne(const std::wstring& path);  // one level
+bool CreateDirectoryTree(const std::wstring& path);  // all missing parents
+bool DeleteFileAt(const std::wstring& path);
+bool RemoveDirectoryAt(const std::wstring& path);
+bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool replace);
+bool MoveFileTo(const std::wstring& from, const std::wstring& to);
+std::optional<uint32_t> GetAttributes(const std::wstring& path);
+bool SetAttributes(const std::wstring& path, uint32_t attributes);
+bool IsReadOnly(const std::wstring& path);
+std::optional<uint64_t> FileSize(const std::wstring& path);
+
+constexpr uint32_t kAttrReadOnly = 0x01;
+constexpr uint32_t kAttrNormal = 0x80;
+
+// Times as FILETIME ticks (100 ns since 1601, UTC).
+std::optional<uint64_t> LastWriteTime(const std::wstring& path);
+bool SetLastWriteTime(const std::wstring& path, uint64_t fileTime);
+bool SetCreationTimeNow(const std::wstring& path);
+// An MS-DOS date and time taken as local time, as a UTC FILETIME; nothing
+// when the stored value is not a valid date.
+std::optional<uint64_t> DosTimeToFileTime(uint16_t dosDate, uint16_t dosTime);
+
+struct DirEntry {
+  std::wstring name;
+  bool isDirectory = false;
+  uint32_t attributes = 0;
+};
+// Entries of a folder matching a pattern (all attributes), without "." and "..".
+std::vector<DirEntry> ListDirectory(const std::wstring& folder, const std::wstring& pattern = L"*");
+
+std::optional<std::string> ReadWholeFile(const std::wstring& path);
+bool WriteWholeFile(const std::wstring& path, std::string_view bytes);
+
+// A file opened for reading or writing; closes itself.
+class File {
+ public:
+  File();
+  ~File();
+  File(File&&) noexcept;
+  File& operator=(File&&) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Readers may share; writers are denied while it is open.
+  bool OpenRead(const std::wstring& path);
+  // Creates or replaces the file.
+  bool Create(const std::wstring& path);
+  // Opens an existing file for reading and writing in place.
+  bool OpenReadWrite(const std::wstring& path);
+  bool IsOpen() const;
+  void Close();
+
+  uint64_t Size() const;
+  bool Seek(uint64_t offset);
+  // Reads up to len bytes at the current position; the count read.
+  std::optional<size_t> Read(void* buffer, size_t len);
+  bool ReadAt(uint64_t offset, void* buffer, size_t len);
+  bool Write(const void* data, size_t len);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// A file as a ZIP byte source.
+class FileByteSource : public ByteSource {
+ public:
+  explicit FileByteSource(File& file) : file_(file) {}
+  uint64_t Size() const override { return file_.Size(); }
+  bool ReadAt(uint64_t offset, void* buffer, size_t len) override { return file_.ReadAt(offset, buffer, len); }
+
+ private:
+  File& file_;
+};
+
+// Writes into a file.
+class FileByteSink : public ByteSink {
+ public:
+  explicit FileByteSink(File& file) : file_(file) {}
+  bool Write(const void* data, size_t len) override { return file_.Write(data, len); }
+
+ private:
+  File& file_;
+};
+
+// The four-part file version of a version resource ("1.2.3.4"); empty when
+// the file has none.
+std::wstring FileVersionText(const std::wstring& path);
+
+// The running executable's full path.
+std::wstring ModulePath();
+std::wstring CurrentDirectory();
+bool SetCurrentDir(const std::wstring& path);
+// GetTempPathW without the trailing backslash; empty on failure.
+std::wstring TempFolder();
+// Long form of a path; empty when it cannot be converted.
+std::wstring LongPathName(const std::wstring& path, bool* failed = nullptr);
+// Bytes free to the caller on the drive of "X:\"; nothing on failure.
+std::optional<uint64_t> FreeBytesForCaller(const std::wstring& root);
+
+// Text files: the ANSI code page for files without a byte-order mark.
+std::wstring AnsiToWide(std::string_view bytes);
+std::string WideToAnsi(std::wstring_view text);
+DecodedText ReadTextFile(const std::wstring& path, TextEncoding fallback, bool* ok = nullptr);
+bool WriteTextFile(const std::wstring& path, std::wstring_view text, TextEncoding encoding);
+
+}  // namespace ek::platform

@@ -1,0 +1,74 @@
+// Registry keys with an explicit view. Keys close themselves.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ek::platform {
+
+enum class RegRoot { CurrentUser, LocalMachine, ClassesRoot, Users };
+enum class RegView { View32, View64 };
+
+// Full root names as the uninstall lists write them.
+const wchar_t* RegRootName(RegRoot root);
+
+struct RegValue {
+  uint32_t type = 0;  // REG_SZ 1, REG_EXPAND_SZ 2, REG_BINARY 3, REG_DWORD 4, REG_MULTI_SZ 7, REG_QWORD 11
+  std::vector<unsigned char> data;
+};
+
+constexpr uint32_t kRegSz = 1;
+constexpr uint32_t kRegExpandSz = 2;
+constexpr uint32_t kRegBinary = 3;
+constexpr uint32_t kRegDword = 4;
+
+class RegKey {
+ public:
+  RegKey();
+  ~RegKey();
+  RegKey(RegKey&&) noexcept;
+  RegKey& operator=(RegKey&&) noexcept;
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+
+  // Opens an existing key (read-only, or with full access).
+  bool Open(RegRoot root, const std::wstring& path, RegView view, bool fullAccess);
+  // Opens or creates the key and its missing parents with full access.
+  bool Create(RegRoot root, const std::wstring& path, RegView view, bool* created = nullptr);
+  bool IsOpen() const;
+  void Close();
+
+  bool ValueExists(const std::wstring& name) const;
+  std::optional<RegValue> ReadValue(const std::wstring& name) const;
+  // REG_SZ and REG_EXPAND_SZ (not expanded).
+  std::optional<std::wstring> ReadString(const std::wstring& name) const;
+  std::optional<uint32_t> ReadDword(const std::wstring& name) const;
+
+  bool WriteString(const std::wstring& name, const std::wstring& value, bool expandable = false);
+  bool WriteDword(const std::wstring& name, uint32_t value);
+  bool WriteBinary(const std::wstring& name, const std::vector<unsigned char>& data);
+  bool WriteValue(const std::wstring& name, const RegValue& value);
+  bool DeleteValue(const std::wstring& name);
+
+  std::vector<std::wstring> SubKeyNames() const;
+  std::vector<std::wstring> ValueNames() const;
+
+  void* native() const;  // the HKEY, for the platform layer itself
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+bool RegKeyExists(RegRoot root, const std::wstring& path, RegView view);
+// Deletes the key with all its subkeys; true when it is gone afterwards.
+bool RegDeleteTree(RegRoot root, const std::wstring& path, RegView view);
+// Copies a key with its values and subkeys to a new path.
+bool RegCopyTree(RegRoot root, const std::wstring& from, const std::wstring& to, RegView view);
+// Deletes the key only when it has neither values nor subkeys.
+bool RegDeleteKeyIfEmpty(RegRoot root, const std::wstring& path, RegView view);
+
+}  // namespace ek::platform

@@ -1,0 +1,222 @@
+// ekprobe: reads back, through the real Win32 APIs inside Wine, what an
+// installation did, and answers message boxes for unattended test runs.
+// Output is UTF-8 on stdout, one "key=value" line per fact.
+//
+//   ekprobe reg <HKLM|HKCU|HKCR|HKU> <key> [value|*] [32|64]   value type and data
+//   ekprobe regkey <root> <key> [32|64]                        exists=0/1
+//   ekprobe link <file.lnk>                                    target, arguments, ...
+//   ekprobe assoc <.ext>                                       open command of the shell
+//   ekprobe env <name>                                         value in a new process
+//   ekprobe folder <csidl>                                     shell folder path
+//   ekprobe dialogs <seconds> <logfile>                        answers message boxes
+//   ekprobe linkflags <file.lnk>                               LinkFlags of the header
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "config/text.h"
+#include "platform/file_system.h"
+#include "platform/handles.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
+
+using namespace ek;
+using namespace ek::platform;
+
+namespace {
+
+void Out(const std::wstring& key, const std::wstring& value) {
+  std::string line = WideToUtf8(key) + "=" + WideToUtf8(value) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+bool Root(const std::wstring& name, RegRoot& root) {
+  const std::wstring u = ToUpperAscii(name);
+  if (u == L"HKLM" || u == L"HKEY_LOCAL_MACHINE") root = RegRoot::LocalMachine;
+  else if (u == L"HKCU" || u == L"HKEY_CURRENT_USER") root = RegRoot::CurrentUser;
+  else if (u == L"HKCR" || u == L"HKEY_CLASSES_ROOT") root = RegRoot::ClassesRoot;
+  else if (u == L"HKU" || u == L"HKEY_USERS") root = RegRoot::Users;
+  else return false;
+  return true;
+}
+
+std::wstring Hex(const std::vector<unsigned char>& d) {
+  std::wstring out;
+  wchar_t b[4];
+  for (unsigned char c : d) {
+    std::swprintf(b, 4, L"%02X", c);
+    out += b;
+  }
+  return out;
+}
+
+void PrintValue(const RegKey& k, const std::wstring& name) {
+  auto v = k.ReadValue(name);
+  if (!v) {
+    Out(L"value[" + name + L"]", L"<missing>");
+    return;
+  }
+  std::wstring data;
+  if (v->type == kRegSz || v->type == kRegExpandSz) data = k.ReadString(name).value_or(L"");
+  else if (v->type == kRegDword) data = std::to_wstring(k.ReadDword(name).value_or(0));
+  else data = Hex(v->data);
+  Out(L"type[" + name + L"]", std::to_wstring(v->type));
+  Out(L"value[" + name + L"]", data);
+}
+
+int Reg(int argc, wchar_t** argv) {
+  if (argc < 4) return 2;
+  RegRoot root;
+  if (!Root(argv[2], root)) return 2;
+  RegView view = RegView::View64;
+  std::wstring value = argc > 4 ? argv[4] : L"*";
+  if (argc > 5 && std::wstring(argv[5]) == L"32") view = RegView::View32;
+  RegKey k;
+  if (!k.Open(root, argv[3], view, false)) {
+    Out(L"exists", L"0");
+    return 0;
+  }
+  Out(L"exists", L"1");
+  if (value == L"*") {
+    for (const auto& n : k.ValueNames()) PrintValue(k, n);
+    for (const auto& s : k.SubKeyNames()) Out(L"subkey", s);
+  } else {
+    PrintValue(k, value == L"@" ? L"" : value);
+  }
+  return 0;
+}
+
+int RegKeyCmd(int argc, wchar_t** argv) {
+  if (argc < 4) return 2;
+  RegRoot root;
+  if (!Root(argv[2], root)) return 2;
+  RegView view = (argc > 4 && std::wstring(argv[4]) == L"32") ? RegView::View32 : RegView::View64;
+  Out(L"exists", RegKeyExists(root, argv[3], view) ? L"1" : L"0");
+  return 0;
+}
+
+int Link(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  ComScope com;
+  auto d = ReadShellLink(argv[2]);
+  if (!d) {
+    Out(L"ok", L"0");
+    return 0;
+  }
+  Out(L"ok", L"1");
+  Out(L"target", d->target);
+  Out(L"arguments", d->arguments);
+  Out(L"description", d->description);
+  Out(L"workdir", d->workingDirectory);
+  Out(L"icon", d->iconPath);
+  Out(L"iconindex", std::to_wstring(d->iconIndex));
+  Out(L"show", std::to_wstring(d->showCommand));
+  return 0;
+}
+
+int LinkFlags(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  auto bytes = ReadWholeFile(argv[2]);
+  if (!bytes || bytes->size() < 24) return 1;
+  uint32_t flags = 0;
+  std::memcpy(&flags, bytes->data() + 20, 4);
+  Out(L"linkflags", std::to_wstring(flags));
+  return 0;
+}
+
+int Assoc(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  wchar_t buf[2048];
+  DWORD len = 2048;
+  HRESULT hr = ::AssocQueryStringW(ASSOCF_NONE, ASSOCSTR_COMMAND, argv[2], L"open", buf, &len);
+  Out(L"command", SUCCEEDED(hr) ? std::wstring(buf) : L"<none>");
+  len = 2048;
+  hr = ::AssocQueryStringW(ASSOCF_NONE, ASSOCSTR_FRIENDLYDOCNAME, argv[2], nullptr, buf, &len);
+  Out(L"description", SUCCEEDED(hr) ? std::wstring(buf) : L"<none>");
+  return 0;
+}
+
+int Env(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  wchar_t buf[32768];
+  DWORD n = ::GetEnvironmentVariableW(argv[2], buf, 32768);
+  Out(L"value", n ? std::wstring(buf, n) : L"<unset>");
+  return 0;
+}
+
+int Folder(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  Out(L"path", ShellFolder(_wtoi(argv[2])));
+  return 0;
+}
+
+struct DialogLog {
+  FILE* file = nullptr;
+};
+
+BOOL CALLBACK ChildText(HWND child, LPARAM lp) {
+  wchar_t cls[64];
+  ::GetClassNameW(child, cls, 64);
+  if (std::wstring(cls) == L"Static") {
+    wchar_t text[4096];
+    int n = ::GetWindowTextW(child, text, 4096);
+    if (n > 0) reinterpret_cast<std::wstring*>(lp)->append(text, static_cast<size_t>(n));
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK AnswerDialog(HWND hwnd, LPARAM lp) {
+  auto* log = reinterpret_cast<DialogLog*>(lp);
+  wchar_t cls[64];
+  ::GetClassNameW(hwnd, cls, 64);
+  if (std::wstring(cls) != L"#32770" || !::IsWindowVisible(hwnd)) return TRUE;
+  wchar_t caption[512];
+  ::GetWindowTextW(hwnd, caption, 512);
+  std::wstring text;
+  ::EnumChildWindows(hwnd, ChildText, reinterpret_cast<LPARAM>(&text));
+  text = ReplaceAll(ReplaceAll(text, L"\r", L""), L"\n", L"|");
+  if (log->file) {
+    std::string line = WideToUtf8(std::wstring(caption) + L"\t" + text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), log->file);
+    std::fflush(log->file);
+  }
+  // The default button, as a user pressing Enter would.
+  LRESULT def = ::SendMessageW(hwnd, DM_GETDEFID, 0, 0);
+  WORD id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
+  ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+  return TRUE;
+}
+
+int Dialogs(int argc, wchar_t** argv) {
+  if (argc < 4) return 2;
+  const DWORD seconds = static_cast<DWORD>(_wtoi(argv[2]));
+  DialogLog log;
+  log.file = _wfopen(argv[3], L"ab");
+  const DWORD end = ::GetTickCount() + seconds * 1000;
+  while (::GetTickCount() < end) {
+    ::EnumWindows(AnswerDialog, reinterpret_cast<LPARAM>(&log));
+    ::Sleep(150);
+  }
+  if (log.file) std::fclose(log.file);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return 2;
+  const std::wstring cmd = argv[1];
+  if (cmd == L"reg") return Reg(argc, argv);
+  if (cmd == L"regkey") return RegKeyCmd(argc, argv);
+  if (cmd == L"link") return Link(argc, argv);
+  if (cmd == L"linkflags") return LinkFlags(argc, argv);
+  if (cmd == L"assoc") return Assoc(argc, argv);
+  if (cmd == L"env") return Env(argc, argv);
+  if (cmd == L"folder") return Folder(argc, argv);
+  if (cmd == L"dialogs") return Dialogs(argc, argv);
+  return 2;
+}
