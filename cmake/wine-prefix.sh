@@ -3,14 +3,12 @@
 set -eu
 prefix="$1"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$prefix/system.reg" ]; then
-  mkdir -p "$prefix"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w || true
-fi
-# Windows 10 is the version the tests expect unless a test switches it itself.
-if ! grep -q '"ProductName"="Windows 10' "$prefix/system.reg" 2>/dev/null; then
-  winecfg -v win10 >/dev/null 2>&1 || true
-  wineserver -w || true
-fi
+marker="$prefix/.ek-prefix-ready"
+[ -f "$marker" ] && { echo "wine prefix ready: $prefix"; exit 0; }
+mkdir -p "$prefix"
+# wineboot waits for the prefix to be complete; the tests expect Windows 10
+# unless a test chooses another version for its own program.
+wineboot -i >/dev/null 2>&1 || true
+winecfg -v win10 >/dev/null 2>&1 || true
+touch "$marker"
 echo "wine prefix ready: $prefix"

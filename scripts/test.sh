@@ -6,8 +6,11 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$(bash "$root/scripts/configure.sh")"
 cmake --build "$build" -j"$(nproc)"
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
-# One wineserver for the whole run instead of one per test process.
-wineserver -p 2>/dev/null || true
-trap 'wineserver -k 2>/dev/null || true' EXIT
 cd "$build"
-xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j"$(nproc)" "$@"
+# One X display and one wineserver for the whole run: Wine's desktop binds to
+# the display it first sees, so the server must not outlive the display.
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  wineserver -k 2>/dev/null || true
+  wineserver -p
+  trap "wineserver -k 2>/dev/null || true" EXIT
+  ctest --output-on-failure -j"$(nproc)" "$@"' ctest-run "$@"

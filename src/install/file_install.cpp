@@ -194,7 +194,8 @@ void UnpackUninstallerForRollback() {
 void InstallFiles() {
   auto& s = State();
   DataArchive archive;
-  if (!archive.Open(ArchivePath())) FailDataArchive();
+  // A product without payload may ship no data archive at all.
+  if (!archive.Open(ArchivePath()) && s.DataArchiveSize != 0) FailDataArchive();
   g_archive = &archive;
 
   Settings st;

@@ -8,13 +8,14 @@
 //   ekprobe assoc <.ext>                                       open command of the shell
 //   ekprobe env <name>                                         value in a new process
 //   ekprobe folder <csidl>                                     shell folder path
-//   ekprobe dialogs <seconds> <logfile>                        answers message boxes
+//   ekprobe dialogs <seconds> <logfile> [answer]               answers message boxes
 //   ekprobe linkflags <file.lnk>                               LinkFlags of the header
 #include <windows.h>
 #include <shlwapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -156,7 +157,22 @@ int Folder(int argc, wchar_t** argv) {
 
 struct DialogLog {
   FILE* file = nullptr;
+  int answer = 0;  // 0: the default button
+  std::set<HWND> answered;
 };
+
+int AnswerId(const std::wstring& a) {
+  if (a == L"ok") return IDOK;
+  if (a == L"cancel") return IDCANCEL;
+  if (a == L"abort") return IDABORT;
+  if (a == L"retry") return IDRETRY;
+  if (a == L"ignore") return IDIGNORE;
+  if (a == L"yes") return IDYES;
+  if (a == L"no") return IDNO;
+  if (a == L"yestoall") return 1001;
+  if (a == L"notoall") return 1002;
+  return 0;
+}
 
 BOOL CALLBACK ChildText(HWND child, LPARAM lp) {
   wchar_t cls[64];
@@ -174,6 +190,7 @@ BOOL CALLBACK AnswerDialog(HWND hwnd, LPARAM lp) {
   wchar_t cls[64];
   ::GetClassNameW(hwnd, cls, 64);
   if (std::wstring(cls) != L"#32770" || !::IsWindowVisible(hwnd)) return TRUE;
+  if (!log->answered.insert(hwnd).second) return TRUE;
   wchar_t caption[512];
   ::GetWindowTextW(hwnd, caption, 512);
   std::wstring text;
@@ -185,8 +202,11 @@ BOOL CALLBACK AnswerDialog(HWND hwnd, LPARAM lp) {
     std::fflush(log->file);
   }
   // The default button, as a user pressing Enter would.
-  LRESULT def = ::SendMessageW(hwnd, DM_GETDEFID, 0, 0);
-  WORD id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
+  WORD id = static_cast<WORD>(log->answer);
+  if (id == 0) {
+    LRESULT def = ::SendMessageW(hwnd, DM_GETDEFID, 0, 0);
+    id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
+  }
   ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
   return TRUE;
 }
@@ -196,6 +216,7 @@ int Dialogs(int argc, wchar_t** argv) {
   const DWORD seconds = static_cast<DWORD>(_wtoi(argv[2]));
   DialogLog log;
   log.file = _wfopen(argv[3], L"ab");
+  if (argc > 4) log.answer = AnswerId(argv[4]);
   const DWORD end = ::GetTickCount() + seconds * 1000;
   while (::GetTickCount() < end) {
     ::EnumWindows(AnswerDialog, reinterpret_cast<LPARAM>(&log));

@@ -231,7 +231,10 @@ bool BuildPackage(const BuildOptions& o, std::string& error) {
       (i < sourceFiles ? sourceSize : addonSize) += SizeOf(r.source);
     }
     if (!zw.Close(error)) return false;
-    if (!ReadFile(dataPath, data)) {
+    // libzip writes nothing for an archive without entries; a product without
+    // payload still gets a valid, empty archive.
+    if (!fs::exists(dataPath)) data.assign("PK\x05\x06" + std::string(18, '\0'));
+    else if (!ReadFile(dataPath, data)) {
       error = "cannot read back " + dataPath;
       return false;
     }
@@ -257,6 +260,11 @@ bool BuildPackage(const BuildOptions& o, std::string& error) {
                     ek::Utf8ToWide(r.destination) + L"?" + ek::Utf8ToWide(r.flags));
   }
 
+  if (!o.configOut.empty()) {
+    std::ofstream c(o.configOut, std::ios::binary | std::ios::trunc);
+    const std::string text = ek::WideToUtf8(ini.Serialize());
+    c.write(text.data(), static_cast<std::streamsize>(text.size()));
+  }
   std::string config;
   if (!o.rawConfigZip.empty()) {
     if (!ReadFile(o.rawConfigZip, config)) {

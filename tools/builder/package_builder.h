@@ -24,6 +24,7 @@ struct BuildOptions {
   std::vector<PayloadFile> payload;
   std::string uninstaller;          // optional Uninstall.exe, added as an add-on file
   std::string output;
+  std::string configOut;            // also write the final eksetup.ini here
   bool adminFlag = false;
   bool store = false;               // stored entries instead of deflated
   bool mixed = false;               // alternate stored and deflated entries

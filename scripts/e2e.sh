@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Runs the end-to-end harness directly (after a build), with gtest arguments,
+# for example: bash scripts/e2e.sh --gtest_filter='Startup.*'
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${EK_BUILD:-$root/build}"
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all EK_BUILD_DIR="$build" EK_SOURCE_DIR="$root"
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  wineserver -k 2>/dev/null || true
+  wineserver -p
+  trap "wineserver -k 2>/dev/null || true" EXIT
+  "$0" "$@"' "$build/host/e2e_tests" "$@"

@@ -1,0 +1,402 @@
+#include "harness.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace e2e {
+namespace {
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+std::string Lower(std::string s) {
+  for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::mt19937_64& Rng() {
+  static std::mt19937_64 rng(std::random_device{}() ^ static_cast<uint64_t>(::getpid()));
+  return rng;
+}
+
+std::string Hex(uint64_t v, int digits) {
+  static const char* h = "0123456789ABCDEF";
+  std::string s;
+  for (int i = digits - 1; i >= 0; --i) s.push_back(h[(v >> (i * 4)) & 0xF]);
+  return s;
+}
+
+std::vector<std::string> BaseEnvironment(const std::vector<std::pair<std::string, std::string>>& extra) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    std::string kv = *e;
+    if (kv.rfind("WINEPREFIX=", 0) == 0 || kv.rfind("WINEDEBUG=", 0) == 0) continue;
+    env.push_back(kv);
+  }
+  env.push_back("WINEPREFIX=" + Prefix());
+  env.push_back("WINEDEBUG=-all");
+  env.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
+  for (const auto& [k, v] : extra) env.push_back(k + "=" + v);
+  return env;
+}
+
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int outFd) {
+  std::vector<char*> a, e;
+  for (const auto& s : argv) a.push_back(const_cast<char*>(s.c_str()));
+  a.push_back(nullptr);
+  for (const auto& s : env) e.push_back(const_cast<char*>(s.c_str()));
+  e.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  int devnull = ::open("/dev/null", O_RDWR);
+  posix_spawn_file_actions_adddup2(&fa, devnull, 0);
+  posix_spawn_file_actions_adddup2(&fa, outFd >= 0 ? outFd : devnull, 1);
+  posix_spawn_file_actions_adddup2(&fa, devnull, 2);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, a[0], &fa, nullptr, a.data(), e.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&fa);
+  ::close(devnull);
+  return pid;
+}
+
+// Waits for the process; kills it after the timeout.
+int WaitFor(pid_t pid, int timeoutSec, bool* timedOut) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSec);
+  int status = 0;
+  while (true) {
+    pid_t r = ::waitpid(pid, &status, WNOHANG);
+    if (r == pid) break;
+    if (std::chrono::steady_clock::now() > end) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      if (timedOut) *timedOut = true;
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Capture(const std::vector<std::string>& argv, int* exitCode) {
+  int fds[2];
+  if (::pipe(fds) != 0) return "";
+  pid_t pid = Spawn(argv, BaseEnvironment({}), fds[1]);
+  ::close(fds[1]);
+  std::string out;
+  char buf[4096];
+  ssize_t n;
+  while ((n = ::read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+  ::close(fds[0]);
+  int code = pid > 0 ? WaitFor(pid, 120, nullptr) : -1;
+  if (exitCode) *exitCode = code;
+  return out;
+}
+
+std::string StripBom(std::string s) {
+  if (s.size() >= 3 && static_cast<unsigned char>(s[0]) == 0xEF && static_cast<unsigned char>(s[1]) == 0xBB &&
+      static_cast<unsigned char>(s[2]) == 0xBF)
+    s.erase(0, 3);
+  return s;
+}
+
+std::string TrimCopy(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+  return s.substr(b, e - b);
+}
+
+}  // namespace
+
+std::string BuildDir() {
+  std::string b = Env("EK_BUILD_DIR");
+  if (!b.empty()) return b;
+  return fs::canonical("/proc/self/exe").parent_path().parent_path().string();
+}
+std::string SourceDir() {
+  std::string s = Env("EK_SOURCE_DIR");
+  if (!s.empty()) return s;
+  return fs::path(BuildDir()).parent_path().string();
+}
+std::string Prefix() {
+  std::string p = Env("WINEPREFIX");
+  return p.empty() ? BuildDir() + "/wineprefix" : p;
+}
+std::string EnginePath() { return BuildDir() + "/bin/Setup.exe"; }
+std::string UninstallerPath() { return BuildDir() + "/bin/Uninstall.exe"; }
+std::string ProbePath() { return BuildDir() + "/bin/ekprobe.exe"; }
+
+std::string WineUser() {
+  static std::string user = [] {
+    std::string u = Env("USER");
+    if (u.empty() || !fs::exists(Prefix() + "/drive_c/users/" + u)) {
+      for (const auto& e : fs::directory_iterator(Prefix() + "/drive_c/users")) {
+        std::string n = e.path().filename().string();
+        if (n != "Public" && n != "Default") return n;
+      }
+    }
+    return u;
+  }();
+  return user;
+}
+std::string TempWin() { return "C:\\users\\" + WineUser() + "\\Temp"; }
+std::string TempUnix() { return UnixPath(TempWin()); }
+
+std::string UnixPath(const std::string& w) {
+  std::string p = w;
+  std::replace(p.begin(), p.end(), '\\', '/');
+  if (p.size() >= 2 && p[1] == ':') {
+    const char drive = static_cast<char>(std::tolower(static_cast<unsigned char>(p[0])));
+    if (drive == 'z') return p.substr(2);
+    return Prefix() + "/drive_" + std::string(1, drive) + p.substr(2);
+  }
+  return p;
+}
+
+std::string WinPath(const std::string& u) {
+  std::string p = "Z:" + u;
+  std::replace(p.begin(), p.end(), '/', '\\');
+  return p;
+}
+
+bool Exists(const std::string& p) { return fs::exists(fs::path(p)); }
+bool IsDir(const std::string& p) { return fs::is_directory(fs::path(p)); }
+std::string ReadFile(const std::string& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+void WriteFile(const std::string& p, const std::string& bytes) {
+  fs::create_directories(fs::path(p).parent_path());
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+void RemoveAll(const std::string& p) {
+  std::error_code ec;
+  // Read-only files of an installation are removable on Linux anyway.
+  fs::remove_all(p, ec);
+}
+std::vector<std::string> ListDir(const std::string& p) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(p, ec)) out.push_back(e.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+bool Contains(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
+
+Product::Product(const std::string& name) : name_(name) {
+  static std::atomic<int> counter{0};
+  const uint64_t r = Rng()();
+  dir_ = BuildDir() + "/e2e-work/" + name + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  RemoveAll(dir_);
+  fs::create_directories(dir_ + "/config");
+  const uint64_t r2 = Rng()();
+  guid_ = "{" + Hex(r >> 32, 8) + "-" + Hex(r >> 16, 4) + "-" + Hex(r, 4) + "-" + Hex(r2 >> 48, 4) + "-" +
+          Hex(r2, 12) + "}";
+  installDir_ = "C:\\Program Files\\EkTest " + name + " " + Hex(r, 6);
+  RemoveAll(installDirUnix());
+}
+
+std::string Product::StandardSetup() {
+  return "[Setup]\r\n"
+         "AppName=EkTest {NAME}\r\n"
+         "AppVersion=1.0.0\r\n"
+         "Publisher=Ek Test Ltd\r\n"
+         "WebSite=https://example.com/ektest\r\n"
+         "GUID={GUID}\r\n"
+         "InstallDir={INSTALLDIR}\r\n"
+         "Language=English\r\n"
+         "InstallLevel=1\r\n"
+         "Windows 7=1\r\nWindows 8=1\r\nWindows 8.1=1\r\nWindows 10=1\r\nWindows 11=1\r\n"
+         "Windows Server 2016=1\r\nWindows Server 2019=1\r\nWindows Server 2022=1\r\nWindows Server 2008 R2=1\r\n";
+}
+
+void Product::SetIni(const std::string& text) {
+  std::string t = text;
+  auto replace = [&](const std::string& from, const std::string& to) {
+    size_t p = 0;
+    while ((p = t.find(from, p)) != std::string::npos) {
+      t.replace(p, from.size(), to);
+      p += to.size();
+    }
+  };
+  replace("{GUID}", guid_);
+  replace("{INSTALLDIR}", installDir_);
+  replace("{NAME}", name_);
+  WriteFile(dir_ + "/config/eksetup.ini", t);
+}
+
+void Product::AddEnglish() {
+  WriteFile(dir_ + "/config/Englishek.lng", ReadFile(SourceDir() + "/examples/demo/config/Englishek.lng"));
+}
+
+void Product::AddConfigFile(const std::string& name, const std::string& bytes) {
+  WriteFile(dir_ + "/config/" + name, bytes);
+}
+
+void Product::AddPayload(const std::string& relSource, const std::string& bytes) { WriteFile(dir_ + "/" + relSource, bytes); }
+
+void Product::AddRecord(const std::string& line) { records_ += line + "\n"; }
+
+std::string Product::Build(const std::string& fileName) {
+  if (!Exists(dir_ + "/config/eksetup.ini")) SetIni(StandardSetup());
+  WriteFile(dir_ + "/files.lst", records_);
+  ekbuild::BuildOptions o = tweak;
+  o.engine = EnginePath();
+  if (withUninstaller && o.uninstaller.empty()) o.uninstaller = UninstallerPath();
+  o.output = dir_ + "/out/" + fileName;
+  fs::create_directories(dir_ + "/out");
+  std::string error;
+  if (!ekbuild::LoadProductFolder(dir_, o, error) || !ekbuild::BuildPackage(o, error)) return "BUILD FAILED: " + error;
+  return o.output;
+}
+
+RunResult RunWine(const std::string& exe, const RunOptions& options) {
+  RunResult result;
+  const std::string logName = "dialogs-" + std::to_string(::getpid()) + "-" + Hex(Rng()(), 8) + ".txt";
+  const std::string logUnix = BuildDir() + "/e2e-work/" + logName;
+  fs::create_directories(BuildDir() + "/e2e-work");
+  std::vector<std::string> watcher = {"wine", ProbePath(), "dialogs", std::to_string(options.timeoutSec + 5),
+                                      WinPath(logUnix), options.answer};
+  pid_t watch = Spawn(watcher, BaseEnvironment({}), -1);
+  std::vector<std::string> argv = {"wine", exe};
+  argv.insert(argv.end(), options.args.begin(), options.args.end());
+  pid_t pid = Spawn(argv, BaseEnvironment(options.env), -1);
+  result.exitCode = pid > 0 ? WaitFor(pid, options.timeoutSec, &result.timedOut) : -1;
+  if (watch > 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ::kill(watch, SIGKILL);
+    ::waitpid(watch, nullptr, 0);
+  }
+  std::istringstream in(ReadFile(logUnix));
+  std::string line;
+  while (std::getline(in, line))
+    if (!line.empty()) result.dialogs.push_back(line);
+  RemoveAll(logUnix);
+  return result;
+}
+
+RunResult RunSetup(const std::string& package, const RunOptions& options) { return RunWine(package, options); }
+
+std::string ReadSetupLog() {
+  const std::string p = TempUnix() + "/EKSETUPLOG.TXT";
+  if (!Exists(p)) return "";
+  return StripBom(ReadFile(p));
+}
+
+void ClearSetupLog() { RemoveAll(TempUnix() + "/EKSETUPLOG.TXT"); }
+
+std::vector<std::string> LogLines() {
+  std::vector<std::string> out;
+  std::istringstream in(ReadSetupLog());
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    out.push_back(line);
+  }
+  return out;
+}
+
+std::vector<std::string> EktmpFolders() {
+  std::vector<std::string> out;
+  for (const auto& n : ListDir(TempUnix()))
+    if (n.rfind("EKTMP", 0) == 0) out.push_back(n);
+  return out;
+}
+
+std::map<std::string, std::string> Probe(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {"wine", ProbePath()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::map<std::string, std::string> out;
+  std::istringstream in(Capture(argv, nullptr));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string key = line.substr(0, eq);
+    if (out.count(key)) key += "#" + std::to_string(out.size());
+    out[key] = line.substr(eq + 1);
+  }
+  return out;
+}
+
+std::string RegValue(const std::string& root, const std::string& key, const std::string& value, bool view32) {
+  auto r = Probe({"reg", root, key, value.empty() ? "@" : value, view32 ? "32" : "64"});
+  if (r["exists"] != "1") return "<nokey>";
+  const std::string k = "value[" + value + "]";
+  return r.count(k) ? r[k] : "<missing>";
+}
+
+bool RegKeyExists(const std::string& root, const std::string& key, bool view32) {
+  return Probe({"regkey", root, key, view32 ? "32" : "64"})["exists"] == "1";
+}
+
+std::string WineOutput(const std::vector<std::string>& args, int* exitCode) {
+  std::vector<std::string> argv = {"wine"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return Capture(argv, exitCode);
+}
+
+Ini ReadIni(const std::string& p) {
+  Ini ini;
+  std::istringstream in(StripBom(ReadFile(p)));
+  std::string line, section;
+  while (std::getline(in, line)) {
+    line = TrimCopy(line);
+    if (line.empty() || line[0] == ';') continue;
+    if (line.front() == '[' && line.back() == ']') {
+      section = line.substr(1, line.size() - 2);
+      ini[section];
+      continue;
+    }
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    ini[section][TrimCopy(line.substr(0, eq))] = TrimCopy(line.substr(eq + 1));
+  }
+  return ini;
+}
+
+std::vector<std::pair<std::string, std::string>> IniSection(const std::string& p, const std::string& wanted) {
+  std::vector<std::pair<std::string, std::string>> out;
+  std::istringstream in(StripBom(ReadFile(p)));
+  std::string line, section;
+  while (std::getline(in, line)) {
+    line = TrimCopy(line);
+    if (line.empty() || line[0] == ';') continue;
+    if (line.front() == '[' && line.back() == ']') {
+      section = line.substr(1, line.size() - 2);
+      continue;
+    }
+    if (Lower(section) != Lower(wanted)) continue;
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    out.emplace_back(TrimCopy(line.substr(0, eq)), TrimCopy(line.substr(eq + 1)));
+  }
+  return out;
+}
+
+}  // namespace e2e

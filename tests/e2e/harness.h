@@ -1,0 +1,103 @@
+// End-to-end harness: builds real packages with the package builder, runs
+// them under Wine in the build tree's prefix, and reads back the results
+// through the file system and through ekprobe.exe (real Win32 inside Wine).
+#pragma once
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "package_builder.h"
+
+namespace e2e {
+
+std::string BuildDir();
+std::string SourceDir();
+std::string Prefix();
+std::string EnginePath();       // Setup.exe
+std::string UninstallerPath();  // Uninstall.exe
+std::string ProbePath();        // ekprobe.exe
+
+// Windows paths of the prefix and their Unix equivalents.
+std::string WineUser();
+std::string TempWin();   // C:\users\<user>\Temp
+std::string TempUnix();
+std::string UnixPath(const std::string& windowsPath);  // C:\x -> <prefix>/drive_c/x, Z:\x -> /x
+std::string WinPath(const std::string& unixPath);      // /x -> Z:\x
+
+bool Exists(const std::string& unixPath);
+bool IsDir(const std::string& unixPath);
+std::string ReadFile(const std::string& unixPath);
+void WriteFile(const std::string& unixPath, const std::string& bytes);
+void RemoveAll(const std::string& unixPath);
+std::vector<std::string> ListDir(const std::string& unixPath);  // names, sorted
+
+// A product folder in the work area, with a unique GUID and install folder.
+class Product {
+ public:
+  explicit Product(const std::string& name);
+  const std::string& dir() const { return dir_; }
+  const std::string& guid() const { return guid_; }
+  // "C:\Program Files\<unique name>": the default install folder.
+  const std::string& installDirWin() const { return installDir_; }
+  std::string installDirUnix() const { return UnixPath(installDir_); }
+
+  // eksetup.ini; "{GUID}" and "{INSTALLDIR}" are replaced. Without an
+  // explicit [Setup] text the standard one is used (see StandardSetup).
+  void SetIni(const std::string& text);
+  static std::string StandardSetup();  // product keys and every Windows version allowed
+  void AddEnglish();                    // the reference English language file
+  void AddConfigFile(const std::string& name, const std::string& bytes);
+  void AddPayload(const std::string& relSource, const std::string& bytes);
+  void AddRecord(const std::string& line);  // a files.lst line
+  // Builds the setup file; options may be adjusted through `tweak`.
+  std::string Build(const std::string& fileName = "setup.exe");
+  ekbuild::BuildOptions tweak;
+  bool withUninstaller = true;
+
+ private:
+  std::string dir_, guid_, installDir_, name_;
+  std::string records_;
+};
+
+struct RunOptions {
+  std::vector<std::string> args;
+  int timeoutSec = 120;
+  std::string answer = "default";  // how message boxes are answered
+  std::vector<std::pair<std::string, std::string>> env;
+};
+
+struct RunResult {
+  int exitCode = -1;
+  bool timedOut = false;
+  std::vector<std::string> dialogs;  // "caption\ttext" of each answered box
+};
+
+// Runs a Windows program (any .exe) under Wine and waits for it.
+RunResult RunWine(const std::string& exeUnixPath, const RunOptions& options);
+RunResult RunSetup(const std::string& packageUnixPath, const RunOptions& options = {});
+
+// The setup log left in the temporary folder ("" when none).
+std::string ReadSetupLog();
+void ClearSetupLog();
+std::vector<std::string> LogLines();
+std::vector<std::string> EktmpFolders();  // EKTMP* names in the temporary folder
+
+// Runs ekprobe.exe and returns its key=value lines.
+std::map<std::string, std::string> Probe(const std::vector<std::string>& args);
+// Convenience: the data of a registry value ("<missing>" / "<nokey>").
+std::string RegValue(const std::string& root, const std::string& key, const std::string& value, bool view32 = false);
+bool RegKeyExists(const std::string& root, const std::string& key, bool view32 = false);
+// Runs a command line under Wine (reg.exe and the like); its stdout.
+std::string WineOutput(const std::vector<std::string>& args, int* exitCode = nullptr);
+
+// Reads an INI file (UTF-8 with or without BOM) into section -> key -> value.
+using Ini = std::map<std::string, std::map<std::string, std::string>>;
+Ini ReadIni(const std::string& unixPath);
+// Keys of a section in file order.
+std::vector<std::pair<std::string, std::string>> IniSection(const std::string& unixPath, const std::string& section);
+
+bool Contains(const std::string& hay, const std::string& needle);
+
+}  // namespace e2e

@@ -1,0 +1,211 @@
+// The pure package formats, built natively: the trailer scan and the ZIP
+// reader against archives written here byte by byte, damaged on purpose.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "install/package_trailer.h"
+#include "install/zip_reader.h"
+
+using namespace ek;
+
+namespace {
+
+class MemorySource : public ByteSource {
+ public:
+  explicit MemorySource(std::string data) : data_(std::move(data)) {}
+  uint64_t Size() const override { return data_.size(); }
+  bool ReadAt(uint64_t off, void* buf, size_t len) override {
+    if (off > data_.size() || len > data_.size() - off) return false;
+    std::memcpy(buf, data_.data() + off, len);
+    return true;
+  }
+
+ private:
+  std::string data_;
+};
+
+class StringSink : public ByteSink {
+ public:
+  bool Write(const void* d, size_t n) override {
+    out.append(static_cast<const char*>(d), n);
+    return true;
+  }
+  std::string out;
+};
+
+void Put16(std::string& s, uint16_t v) {
+  s.push_back(static_cast<char>(v & 0xFF));
+  s.push_back(static_cast<char>(v >> 8));
+}
+void Put32(std::string& s, uint32_t v) {
+  Put16(s, static_cast<uint16_t>(v & 0xFFFF));
+  Put16(s, static_cast<uint16_t>(v >> 16));
+}
+
+struct Entry {
+  std::string name;
+  std::string data;
+  bool deflate = false;
+  uint16_t flags = 0;
+};
+
+std::string Deflate(const std::string& in) {
+  z_stream zs{};
+  deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&zs, in.size()), '\0');
+  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+  zs.avail_in = static_cast<uInt>(in.size());
+  zs.next_out = reinterpret_cast<Bytef*>(out.data());
+  zs.avail_out = static_cast<uInt>(out.size());
+  deflate(&zs, Z_FINISH);
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  return out;
+}
+
+// A minimal, valid ZIP writer for test archives.
+std::string MakeZip(const std::vector<Entry>& entries, std::string prefix = "") {
+  std::string zip = prefix, central;
+  for (const auto& e : entries) {
+    const std::string body = e.deflate ? Deflate(e.data) : e.data;
+    const uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(e.data.data()), static_cast<uInt>(e.data.size()));
+    const uint32_t offset = static_cast<uint32_t>(zip.size() - prefix.size());
+    Put32(zip, 0x04034b50); Put16(zip, 20); Put16(zip, e.flags); Put16(zip, e.deflate ? 8 : 0);
+    Put16(zip, 0x6000); Put16(zip, 0x52C1); Put32(zip, crc);
+    Put32(zip, static_cast<uint32_t>(body.size())); Put32(zip, static_cast<uint32_t>(e.data.size()));
+    Put16(zip, static_cast<uint16_t>(e.name.size())); Put16(zip, 0);
+    zip += e.name + body;
+    Put32(central, 0x02014b50); Put16(central, 20); Put16(central, 20); Put16(central, e.flags);
+    Put16(central, e.deflate ? 8 : 0); Put16(central, 0x6000); Put16(central, 0x52C1); Put32(central, crc);
+    Put32(central, static_cast<uint32_t>(body.size())); Put32(central, static_cast<uint32_t>(e.data.size()));
+    Put16(central, static_cast<uint16_t>(e.name.size())); Put16(central, 0); Put16(central, 0);
+    Put16(central, 0); Put16(central, 0); Put32(central, 0x21); Put32(central, offset);
+    central += e.name;
+  }
+  const uint32_t cdOffset = static_cast<uint32_t>(zip.size() - prefix.size());
+  zip += central;
+  Put32(zip, 0x06054b50); Put16(zip, 0); Put16(zip, 0);
+  Put16(zip, static_cast<uint16_t>(entries.size())); Put16(zip, static_cast<uint16_t>(entries.size()));
+  Put32(zip, static_cast<uint32_t>(central.size())); Put32(zip, cdOffset); Put16(zip, 0);
+  return zip;
+}
+
+ZipError ExtractFirst(const std::string& zip, std::string* out = nullptr) {
+  MemorySource src(zip);
+  ZipReader r;
+  ZipError e = r.Open(src);
+  if (e != ZipError::None) return e;
+  if (r.Entries().empty()) return ZipError::Corrupt;
+  StringSink sink;
+  e = r.Extract(r.Entries()[0], sink);
+  if (out) *out = sink.out;
+  return e;
+}
+
+}  // namespace
+
+TEST(TrailerScan, FindsTrailerAndRejectsSmallFilesAndBadSizes) {
+  const std::string body(1000000, 'e');
+  struct Case {
+    const char* what;
+    std::string file;
+    bool found;
+    int64_t size;
+    bool admin;
+  } cases[] = {
+      {"at the very end", body + "ZYX0000030948", true, 30948, false},
+      {"admin flag", body + "ZYX1000000123", true, 123, true},
+      {"junk after it", body + "ZYX0000000200" + std::string(70000, 'j'), true, 200, false},
+      {"not a number is skipped", body + "ZYX0000000200" + "ZYX0notanumbr", true, 200, false},
+      {"size 1 is skipped", body + "ZYX0000000200" + "ZYX0000000001", true, 200, false},
+      {"1,000,012 bytes: no scan", std::string(999999, 'e') + "ZYX0000000200", false, 0, false},
+      {"nothing valid down to 1,000,000", std::string(999999, 'e') + "ZYX0000000200" + std::string(100, 'j'), false, 0,
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemorySource src(c.file);
+    TrailerScan s = ScanTrailer(src);
+    EXPECT_EQ(s.found, c.found);
+    if (c.found) {
+      EXPECT_EQ(s.configSize, c.size);
+      EXPECT_EQ(s.adminFlag, c.admin);
+    }
+  }
+  EXPECT_EQ(FormatTrailer(false, 30948), "ZYX0000030948");
+}
+
+TEST(ZipReader, ReadsStoredAndDeflatedEntriesWithTimesAndNames) {
+  std::string big(3 * 1024 * 1024 + 7, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 131) ^ (i >> 7));
+  const std::string zip = MakeZip({{"0", "stored data", false},
+                                   {"dir/1", big, true},
+                                   {"caf\xC3\xA9.txt", "utf8", false, 0x0800},
+                                   {"empty", "", true}},
+                                  "prepended junk");
+  MemorySource src(zip);
+  ZipReader r;
+  ASSERT_EQ(r.Open(src), ZipError::None);
+  ASSERT_EQ(r.Entries().size(), 4u);
+  EXPECT_EQ(r.Entries()[1].name, L"dir\\1");
+  EXPECT_EQ(r.Entries()[2].name, L"caf\u00e9.txt");
+  EXPECT_EQ(r.Entries()[0].dosDate, 0x52C1);
+  EXPECT_TRUE(r.Entries()[0].HostIsDos());
+  EXPECT_EQ(r.Entries()[0].externalAttributes & 0xFF, 0x21u);
+  ASSERT_NE(r.Find(L"dir/1"), nullptr);
+  for (size_t i = 0; i < 4; ++i) {
+    StringSink sink;
+    ASSERT_EQ(r.Extract(r.Entries()[i], sink), ZipError::None) << i;
+    if (i == 1) {
+      EXPECT_EQ(sink.out, big);
+    }
+  }
+}
+
+TEST(ZipReader, RefusesDamagedAndHostileArchives) {
+  const std::string good = MakeZip({{"a.txt", std::string(5000, 'a'), true}});
+  std::string badCrc = MakeZip({{"a.txt", "hello world", false}});
+  badCrc[30 + 5] ^= 0x01;  // first data byte
+  std::string truncated = good.substr(0, good.size() / 2) + good.substr(good.size() - 22);
+  std::string huge = MakeZip({{"a.txt", "hello", false}});
+  {
+    const size_t cd = huge.find("PK\x01\x02");
+    huge[cd + 20] = huge[cd + 24] = '\xF0';
+    huge[cd + 23] = huge[cd + 27] = '\x7F';
+  }
+  std::string bomb = MakeZip({{"a.txt", std::string(100000, 'z'), true}});
+  {
+    const size_t cd = bomb.find("PK\x01\x02");
+    bomb[cd + 24] = 10;  // declares 10 bytes uncompressed
+    bomb[cd + 25] = bomb[cd + 26] = bomb[cd + 27] = 0;
+  }
+  std::string cutDeflate = good;
+  cutDeflate[30 + 5 + 2] ^= 0x55;
+
+  EXPECT_EQ(ExtractFirst(good), ZipError::None);
+  EXPECT_EQ(ExtractFirst(badCrc), ZipError::CrcMismatch);
+  EXPECT_NE(ExtractFirst(truncated), ZipError::None);
+  EXPECT_EQ(ExtractFirst(huge), ZipError::Corrupt);
+  EXPECT_EQ(ExtractFirst(bomb), ZipError::DataError);
+  EXPECT_NE(ExtractFirst(cutDeflate), ZipError::None);
+  EXPECT_EQ(ExtractFirst("not a zip at all, not even close"), ZipError::NotAZip);
+  EXPECT_EQ(ExtractFirst(""), ZipError::NotAZip);
+  EXPECT_NE(ExtractFirst(good.substr(0, good.size() - 1)), ZipError::None);
+}
+
+TEST(ZipReader, EntryNamesThatLeaveTheFolderAreMarkedUnsafe) {
+  struct Case {
+    const wchar_t* name;
+    bool safe;
+  } cases[] = {
+      {L"a.txt", true},       {L"dir\\sub\\a.txt", true}, {L"dir/", true},          {L".\\a", true},
+      {L"..\\x.txt", false},  {L"a\\..\\..\\x", false},   {L"../x", false},         {L"C:\\x.txt", false},
+      {L"\\x.txt", false},    {L"/etc/x", false},         {L"a\\... \\x", false},   {L"file.txt:stream", false},
+      {L"a\\\\b", false},     {L"", false},               {L"con\x01trol", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsSafeEntryName(c.name), c.safe) << std::string(c.name, c.name + wcslen(c.name));
+}
