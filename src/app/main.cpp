@@ -2,9 +2,12 @@
 #include <windows.h>
 
 #include "app/main_form.h"
+#include "platform/handles.h"
 #include "platform/ui.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Shell links and the shell's dialogs need COM on the GUI thread.
+  ek::platform::ComScope com;
   ek::CreateMainForm();
   return ek::platform::RunMessageLoop();
 }
