@@ -303,7 +303,10 @@ void ExpandFunctions(std::wstring& t) {
     if (at == npos) continue;
     const size_t argStart = at + name.size();
     const size_t close = t.find(L']', argStart);
-    const std::wstring arg = t.substr(argStart, close == std::wstring::npos ? std::wstring::npos : close - argStart);
+    // Without a closing "]" the token (name, argument, "]") cannot occur, so
+    // nothing would be replaced: its value is not worth computing.
+    if (close == std::wstring::npos) continue;
+    const std::wstring arg = t.substr(argStart, close - argStart);
     std::wstring value;
     switch (f) {
       case 0: value = FolderOfPath(ExpandVariables(arg)); break;
@@ -327,7 +330,6 @@ void ExpandFunctions(std::wstring& t) {
       }
       case 6: value = ToUpperAscii(ExpandVariables(arg)); break;
     }
-    // Without a closing "]" the token does not occur and the text stays.
     t = ReplaceAllNoCase(t, std::wstring(name) + arg + L"]", value);
   }
 }
