@@ -19,6 +19,14 @@ std::wstring Env(const wchar_t* name) { return StripTrailingBackslash(Environmen
 
 class Expansion : public SetupStateTest {};
 
+struct Expected {
+  const wchar_t* text;
+  std::wstring want;
+};
+void ExpectExpansions(std::initializer_list<Expected> cases) {
+  for (const auto& c : cases) EXPECT_EQ(ExpandVariables(c.text), c.want) << c.text;
+}
+
 // Every folder variable against the system's own answer for its CSIDL, written
 // in lower and mixed case.
 TEST_F(Expansion, FolderVariablesFollowTheShellFolders) {
@@ -143,10 +151,7 @@ TEST_F(Expansion, ProductValuesAndState) {
   s.LastExitCode = L"3";
 
   const std::wstring year = ExpandVariables(L"<Year>");
-  struct Case {
-    const wchar_t* text;
-    std::wstring want;
-  } cases[] = {
+  ExpectExpansions({
       {L"<AppName>", L"Demo DE"},
       {L"<AppVersion>", year + L".2"},  // picked and expanded
       {L"<AppNameVersion>", L"Demo DE 1.2"},
@@ -165,8 +170,7 @@ TEST_F(Expansion, ProductValuesAndState) {
       {L"<AppEdition>", L"Pro Demo DE"},  // not expanded itself, but the later steps see "<AppName>"
       {L"<CurrentAppVer>|<CurrentAppUninstall>", L"0.9|C:\\Prog\\Demo\\Uninstall.exe"},
       {L"<ExitCode>", L"3"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ExpandVariables(c.text), c.want) << c.text;
+  });
 }
 
 TEST_F(Expansion, FlagsAsDigits) {
@@ -235,10 +239,7 @@ TEST_F(Expansion, TextFunctions) {
   auto& s = State();
   s.MainExe = L"C:\\P\\app.exe";
   s.InstallDir = L"c:\\\u00e4\\x";
-  struct Case {
-    const wchar_t* text;
-    const wchar_t* want;
-  } cases[] = {
+  ExpectExpansions({
       {L"GETDIRX[<MAINEXE>]", L"C:\\P"},
       {L"getnamex[<MainExe>]", L"app.exe"},
       {L"GETDIRX[C:\\app.exe]", L"C:\\"},  // a root keeps its backslash
@@ -260,17 +261,13 @@ TEST_F(Expansion, TextFunctions) {
       {L"GETDIRX[C:\\a\\b", L"GETDIRX[C:\\a\\b"},                 // no closing bracket: stays
       {L"x]y[z", L"x]y[z"},
       {L"[GETDIRX[]]", L"[]"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ExpandVariables(c.text), c.want) << c.text;
+  });
 }
 
 TEST_F(Expansion, Components) {
   LoadConfig(L"[Setup]\r\nCustomComponents=1\r\n");
   State().Options.CheckListBox1 = {{L"Docs", false, true}, {L"Tools", true, true}};
-  struct Case {
-    const wchar_t* text;
-    const wchar_t* want;
-  } cases[] = {
+  ExpectExpansions({
       {L"<COMPONENT2>", L"1"},
       {L"<component1>", L"0"},
       {L"<Component2>,<COMPONENT2>", L"1,1"},
@@ -279,8 +276,7 @@ TEST_F(Expansion, Components) {
       {L"<COMPONENT0>", L"<COMPONENT0>"},
       {L"<COMPONENTx>", L"<COMPONENTx>"},
       {L"<COMPONENT2", L"<COMPONENT2"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ExpandVariables(c.text), c.want) << c.text;
+  });
   LoadConfig(L"[Setup]\r\n");
   EXPECT_EQ(ExpandVariables(L"<COMPONENT2>"), L"<COMPONENT2>");  // no component list
 }
@@ -293,18 +289,14 @@ TEST_F(Expansion, UserVariables) {
   auto& s = State();
   s.VariablesResultCount = 8;
   s.InstallDir = L"C:\\Builtin";
-  struct Case {
-    const wchar_t* text;
-    const wchar_t* want;
-  } cases[] = {
+  ExpectExpansions({
       {L"<color>", L"blue"},              // the later entry wins
       {L"<InstallDir>", L"D:\\Mine"},     // hides the built-in variable
       {L"<Where>", L"D:\\Mine\\Demo"},    // its value is expanded by the later entries and the table
       {L"a plain <x>", L"a word <x>"},    // a name without brackets works too
       {L"<A_VERY_LONG_USER_VARIABLE_NAME_THAT_IS_LONGER_THAN_SIXTY_FOUR_CHARACTERS>", L"long"},
       {L"=nameless", L"=nameless"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ExpandVariables(c.text), c.want) << c.text;
+  });
   s.VariablesResultCount = 1;  // entries beyond the count are not read
   EXPECT_EQ(ExpandVariables(L"<Color>|<InstallDir>"), L"red|C:\\Builtin");
 }
@@ -342,10 +334,7 @@ TEST_F(Expansion, SubstitutionOrder) {
 TEST_F(Expansion, EdgeCases) {
   LoadConfig(L"[Setup]\r\nAppName=Demo\r\n");
   State().InstallDir = L"X";
-  struct Case {
-    const wchar_t* text;
-    const wchar_t* want;
-  } cases[] = {
+  ExpectExpansions({
       {L"", L""},
       {L"plain text, no placeholders", L"plain text, no placeholders"},
       {L"a<#>b<#>", L"a\r\nb\r\n"},
@@ -359,8 +348,7 @@ TEST_F(Expansion, EdgeCases) {
       {L"<<InstallDir>>", L"<X>"},
       {L"<Install<AppName>Dir>", L"<InstallDemoDir>"},
       {L"100%% <AppName>", L"100%% Demo"},  // percent signs belong to FormatAndExpand only
-  };
-  for (const auto& c : cases) EXPECT_EQ(ExpandVariables(c.text), c.want) << c.text;
+  });
 }
 
 TEST_F(Expansion, SelfNamingValuesEnd) {
