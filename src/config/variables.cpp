@@ -334,7 +334,7 @@ void ExpandFunctions(std::wstring& t) {
   }
 }
 
-// Step 8: the results of the Variables section, later entries first, so that a
+// The results of the Variables section, later entries first, so that a
 // name defined twice takes its later value and hides a built-in one.
 void ExpandUserVariables(std::wstring& t, TokenIndex& index) {
   const IniDocument& config = Config();
