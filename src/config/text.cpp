@@ -164,11 +164,42 @@ bool EqualsNoCaseAscii(std::wstring_view a, std::wstring_view b) {
   return true;
 }
 
+namespace {
+
+// Needles up to this length are searched directly: cheap to set up, and
+// linear in the text because each place costs at most this many steps.
+constexpr size_t kShortNeedle = 32;
+
+// Longer needles (for example a text function with a long argument) use
+// Knuth-Morris-Pratt on the folded characters, so that periodic texts stay
+// linear too.
+size_t FindLongNoCase(std::wstring_view hay, std::wstring_view needle, size_t from) {
+  const std::wstring pattern = FoldCase(needle);
+  const size_t m = pattern.size();
+  std::vector<size_t> border(m, 0);
+  for (size_t i = 1, k = 0; i < m; ++i) {
+    while (k > 0 && pattern[i] != pattern[k]) k = border[k - 1];
+    if (pattern[i] == pattern[k]) ++k;
+    border[i] = k;
+  }
+  for (size_t i = from, k = 0; i < hay.size(); ++i) {
+    const wchar_t c = FoldChar(hay[i]);
+    while (k > 0 && c != pattern[k]) k = border[k - 1];
+    if (c == pattern[k]) ++k;
+    if (k == m) return i + 1 - m;
+  }
+  return npos;
+}
+
+}  // namespace
+
 size_t FindNoCase(std::wstring_view hay, std::wstring_view needle, size_t from) {
   if (needle.empty()) return from <= hay.size() ? from : npos;
   if (needle.size() > hay.size()) return npos;
-  const wchar_t first = FoldChar(needle[0]);
   const size_t last = hay.size() - needle.size();
+  if (from > last) return npos;
+  if (needle.size() > kShortNeedle) return FindLongNoCase(hay, needle, from);
+  const wchar_t first = FoldChar(needle[0]);
   for (size_t i = from; i <= last; ++i) {
     if (FoldChar(hay[i]) != first) continue;
     size_t k = 1;

@@ -1,6 +1,7 @@
 #include "config/variables.h"
 
 #include <cstdio>
+#include <unordered_set>
 
 #include "app/command_line.h"
 #include "app/setup_state.h"
@@ -48,7 +49,8 @@ constexpr VariableName kVariables[] = {
     {82, L"<BITNESS>"}, {83, L"<WIN>"}, {84, L"<GUID>"},
 };
 
-// A configuration value that names itself would expand without end.
+// Nesting limit of ExpandVariables, a backstop: self-naming values are cut
+// by ExpandedSetupValue already.
 int g_depth = 0;
 constexpr int kMaxDepth = 12;
 
@@ -56,15 +58,6 @@ std::wstring Two(int v) {
   wchar_t b[8];
   std::swprintf(b, 8, L"%02d", v);
   return b;
-}
-
-VersionRules CurrentVersionRules() {
-  VersionRules r;
-  r.doubleDots = Switch(L"-doubledots");
-  r.keepMetadata = Switch(L"-noremovemetadata");
-  r.hyphenIsSeparator = Switch(L"-verhyphen");
-  r.simple = Switch(L"-simpleversioning");
-  return r;
 }
 
 const platform::OsVersion& Os() {
@@ -81,20 +74,38 @@ std::wstring RedirectedFolder(int csidl, int commonCsidl) {
   return ReplaceFirstNoCase(Folder(csidl), GetConstant(4), s.InvokingUserName);
 }
 
-// The folder part as a file-name function gives it: the delimiter stays for a
-// root ("C:\", "C:") and is dropped otherwise.
-std::wstring DirectoryOf(const std::wstring& path) {
-  size_t i = path.find_last_of(L"\\:");
+// Numbers 2 and 84: the picked and expanded configuration value. A value that
+// names itself, directly or through the other one, would expand without end;
+// at its second visit it is used as it stands.
+std::wstring ExpandedSetupValue(int number, std::wstring_view key) {
+  static bool busy[2] = {false, false};
+  bool& inProgress = busy[number == 2 ? 0 : 1];
+  std::wstring v = PickLanguageText(SetupString(key));
+  if (inProgress) return v;
+  struct Busy {
+    bool& flag;
+    explicit Busy(bool& f) : flag(f) { flag = true; }
+    ~Busy() { flag = false; }
+  } busyGuard(inProgress);
+  return ExpandVariables(v);
+}
+
+bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+
+// GETDIRX[: the text before the last "\" or ":"; the "\" of a drive's root
+// ("C:\") stays.
+std::wstring FolderOfPath(const std::wstring& path) {
+  const size_t i = path.find_last_of(L"\\:");
   if (i == std::wstring::npos) return std::wstring();
-  if (path[i] == L'\\' && i > 0 && path[i - 1] != L'\\' && path[i - 1] != L':') return path.substr(0, i);
-  return path.substr(0, i + 1);
+  if (path[i] == L'\\' && i >= 2 && path[i - 1] == L':' && IsAsciiLetter(path[i - 2])) return path.substr(0, i + 1);
+  return path.substr(0, i);
 }
 
 std::wstring ConstantValue(int n) {
   auto& s = State();
   switch (n) {
     case 1: return PickLanguageText(SetupString(L"AppName"));
-    case 2: return ExpandVariables(PickLanguageText(SetupString(L"AppVersion")));
+    case 2: return ExpandedSetupValue(2, L"AppVersion");
     case 3: return s.AppNameVersion;
     case 4: return FileNamePart(StripTrailingBackslash(Folder(40)));
     case 5:
@@ -157,13 +168,8 @@ std::wstring ConstantValue(int n) {
     case 52: return Folder(37);
     case 53: return Folder(42);
     case 54: {
-      switch (SetupInt(L"LangIDMethod", 0)) {
-        case 0: return ToText(platform::UserDefaultUiLanguage());
-        case 1: return ToText(platform::SystemDefaultLangId());
-        case 2: return ToText(platform::SystemDefaultUiLanguage());
-        case 3: return ToText(platform::UserDefaultLangId());
-        default: return std::wstring();
-      }
+      const auto id = SystemLanguageId(SetupInt(L"LangIDMethod", 0));
+      return id ? ToText(*id) : std::wstring();
     }
     case 55: return Folder(31);
     case 56: return Folder(39);
@@ -201,16 +207,83 @@ std::wstring ConstantValue(int n) {
       size_t sp = w.find(L' ');
       return sp == std::wstring::npos ? w : w.substr(sp + 1);
     }
-    case 84: return ExpandVariables(PickLanguageText(SetupString(L"GUID")));
+    case 84: return ExpandedSetupValue(84, L"GUID");
     default: return std::wstring();
   }
 }
 
+// Which "<NAME>" tokens a text holds, so that the names that cannot occur
+// cost a hash lookup instead of a scan of the whole text. A token is a "<",
+// the first ">" after it, and no "<" between; every name of the table has
+// that shape, so for such names "is indexed" and "occurs in the text" are the
+// same test (a hash collision only costs the real search). The index is
+// rebuilt after every replacement, because a replacement may create or
+// remove tokens anywhere, also across the edges of the inserted value.
+class TokenIndex {
+ public:
+  explicit TokenIndex(const std::wstring& text) { Rebuild(text); }
+
+  void Rebuild(const std::wstring& text) {
+    hashes_.clear();
+    hasOpening_ = false;
+    size_t open = npos;
+    const size_t n = text.size();
+    const wchar_t* p = text.data();
+    for (size_t i = 0; i < n; ++i) {
+      if (p[i] == L'<') {
+        open = i;
+        hasOpening_ = true;
+      } else if (p[i] == L'>' && open != npos) {
+        if (i - open < kLongestIndexed) hashes_.insert(Hash(std::wstring_view(p + open, i - open + 1)));
+        open = npos;
+      }
+    }
+  }
+
+  // False only when the name surely does not occur.
+  bool MayContain(std::wstring_view name) const {
+    if (!IsToken(name)) return true;
+    return hashes_.count(Hash(name)) != 0;
+  }
+  bool HasOpening() const { return hasOpening_; }
+
+ private:
+  // Longer tokens are not indexed; names that long are searched for.
+  static constexpr size_t kLongestIndexed = 64;
+
+  static bool IsToken(std::wstring_view name) {
+    if (name.size() < 2 || name.size() > kLongestIndexed || name.front() != L'<' || name.back() != L'>') return false;
+    return name.substr(1, name.size() - 2).find_first_of(L"<>") == std::wstring_view::npos;
+  }
+  // FNV-1a over the case-folded characters, so that the test ignores case as
+  // the replacement does.
+  static uint64_t Hash(std::wstring_view token) {
+    uint64_t h = 14695981039346656037ull;
+    for (wchar_t c : token) {
+      h ^= static_cast<uint16_t>(FoldChar(c));
+      h *= 1099511628211ull;
+    }
+    return h;
+  }
+
+  std::unordered_set<uint64_t> hashes_;
+  bool hasOpening_ = false;
+};
+
+// Replaces every occurrence of name, ignoring case, by valueOf(), which is
+// asked only when the name occurs. Keeps the index current.
+template <typename ValueOf>
+void ReplaceName(std::wstring& t, TokenIndex& index, std::wstring_view name, ValueOf valueOf) {
+  if (!index.MayContain(name) || FindNoCase(t, name) == npos) return;
+  t = ReplaceAllNoCase(t, name, valueOf());
+  index.Rebuild(t);
+}
+
+// Only the first "<COMPONENT...>" token is evaluated.
 void ExpandComponents(std::wstring& t) {
-  if (!SetupBool(L"CustomComponents")) return;
-  size_t start = FindNoCase(t, L"<COMPONENT");
-  if (start == npos) return;
-  size_t close = t.find(L'>', start);
+  const size_t start = FindNoCase(t, L"<COMPONENT");
+  if (start == npos || !SetupBool(L"CustomComponents")) return;
+  const size_t close = t.find(L'>', start);
   if (close == std::wstring::npos) return;
   const std::wstring token = t.substr(start, close - start + 1);
   const int n = ParseInt32Or(std::wstring_view(token).substr(10, token.size() - 11), -1);
@@ -219,44 +292,59 @@ void ExpandComponents(std::wstring& t) {
     t = ReplaceAllNoCase(t, token, items[static_cast<size_t>(n) - 1].checked ? L"1" : L"0");
 }
 
+// Only the first occurrence of each function is evaluated; its token is then
+// replaced wherever it occurs with the same argument.
 void ExpandFunctions(std::wstring& t) {
-  static const wchar_t* const kFunctions[] = {L"GETDIRX[", L"GETNAMEX[", L"GETVERX[", L"GETVERMAJX[",
-                                              L"GETVERMINX[", L"POSX[", L"UPPERCASEX["};
-  for (int f = 0; f < 7; ++f) {
+  static constexpr std::wstring_view kFunctions[] = {L"GETDIRX[",    L"GETNAMEX[", L"GETVERX[",    L"GETVERMAJX[",
+                                                     L"GETVERMINX[", L"POSX[",     L"UPPERCASEX["};
+  for (size_t f = 0; f < std::size(kFunctions); ++f) {
     const std::wstring_view name = kFunctions[f];
-    size_t at = FindNoCase(t, name);
+    const size_t at = FindNoCase(t, name);
     if (at == npos) continue;
     const size_t argStart = at + name.size();
-    size_t close = t.find(L']', argStart);
-    const std::wstring arg = t.substr(argStart, close == std::wstring::npos ? std::wstring::npos : close - argStart);
-    const std::wstring token = std::wstring(name) + arg + L"]";
+    const size_t close = t.find(L']', argStart);
+    // Without a closing "]" the token (name, argument, "]") cannot occur, so
+    // nothing would be replaced: its value is not worth computing.
+    if (close == std::wstring::npos) continue;
+    const std::wstring arg = t.substr(argStart, close - argStart);
     std::wstring value;
     switch (f) {
-      case 0: value = DirectoryOf(ExpandVariables(arg)); break;
+      case 0: value = FolderOfPath(ExpandVariables(arg)); break;
       case 1: value = FileNamePart(ExpandVariables(arg)); break;
       case 2:
       case 3:
       case 4: {
-        VersionNumbers v = ParseVersion(ExpandVariables(arg), CurrentVersionRules());
+        const VersionNumbers v = ParseVersion(ExpandVariables(arg), VersionRulesOf(Config()));
         if (f == 2) value = ToText(v[0]) + L"." + ToText(v[1]) + L"." + ToText(v[2]) + L"." + ToText(v[3]);
         else value = ToText(f == 3 ? v[0] : v[1]);
         break;
       }
       case 5: {
-        size_t comma = arg.find(L',');
-        if (comma == std::wstring::npos) {
-          value = L"0";
-        } else {
-          const std::wstring needle = FoldCase(std::wstring_view(arg).substr(0, comma));
-          const std::wstring hay = FoldCase(std::wstring_view(arg).substr(comma + 1));
-          size_t p = needle.empty() ? std::wstring::npos : hay.find(needle);
-          value = p == std::wstring::npos ? L"0" : ToText(static_cast<int64_t>(p) + 1);
-        }
+        // The argument is compared as written, not expanded.
+        const size_t comma = arg.find(L',');
+        size_t p = std::wstring::npos;
+        if (comma != std::wstring::npos && comma > 0)
+          p = FoldCase(std::wstring_view(arg).substr(comma + 1)).find(FoldCase(std::wstring_view(arg).substr(0, comma)));
+        value = p == std::wstring::npos ? std::wstring(L"0") : ToText(static_cast<int64_t>(p) + 1);
         break;
       }
       case 6: value = ToUpperAscii(ExpandVariables(arg)); break;
     }
-    t = ReplaceAllNoCase(t, token, value);
+    t = ReplaceAllNoCase(t, std::wstring(name) + arg + L"]", value);
+  }
+}
+
+// The results of the Variables section, later entries first, so that a
+// name defined twice takes its later value and hides a built-in one.
+void ExpandUserVariables(std::wstring& t, TokenIndex& index) {
+  const IniDocument& config = Config();
+  if (!config.SectionExists(L"VariablesResult")) return;
+  for (int i = State().VariablesResultCount - 1; i >= 0; --i) {
+    const std::wstring entry = ReadRecord(config, L"VariablesResult", static_cast<size_t>(i));
+    const size_t eq = entry.find(L'=');
+    if (eq == std::wstring::npos || eq == 0) continue;
+    const std::wstring_view name(entry.data(), eq);
+    ReplaceName(t, index, name, [&] { return std::wstring_view(entry).substr(eq + 1); });
   }
 }
 
@@ -273,7 +361,7 @@ std::wstring ExpandVariables(std::wstring_view text) {
   std::wstring t(text);
   if (t.empty()) return t;
   t = ReplaceAll(t, L"<#>", L"\r\n");
-  if (t.find(L'<') == std::wstring::npos && t.find(L'[') == std::wstring::npos) return t;
+  if (t.find_first_of(L"<[") == std::wstring::npos) return t;
   if (g_depth >= kMaxDepth) return t;
   struct DepthGuard {
     DepthGuard() { ++g_depth; }
@@ -283,41 +371,31 @@ std::wstring ExpandVariables(std::wstring_view text) {
   ExpandComponents(t);
   if (t.find(L'[') != std::wstring::npos) ExpandFunctions(t);
 
+  TokenIndex index(t);
+  if (!index.HasOpening()) return t;
   const auto& s = State();
-  if (t.find(L'<') == std::wstring::npos) return t;
-  t = ReplaceAllNoCase(t, L"<EXITCODE>", s.LastExitCode);
-  t = ReplaceAllNoCase(t, L"<CURRENTAPPVER>", s.InstalledVersion);
-  t = ReplaceAllNoCase(t, L"<CURRENTAPPUNINSTALL>", s.InstalledUninstaller);
-  if (ContainsNoCase(t, L"<APPEDITION>"))
-    t = ReplaceAllNoCase(t, L"<APPEDITION>", PickLanguageText(SetupString(L"AppEdition")));
-  if (ContainsNoCase(t, L"<YEAR>") || ContainsNoCase(t, L"<MONTH>") || ContainsNoCase(t, L"<DAY>")) {
-    auto d = platform::Today();
-    t = ReplaceAllNoCase(t, L"<YEAR>", ToText(d.year));
-    t = ReplaceAllNoCase(t, L"<MONTH>", Two(d.month));
-    t = ReplaceAllNoCase(t, L"<DAY>", Two(d.day));
-  }
-  if (t.find(L'<') == std::wstring::npos) return t;
+  ReplaceName(t, index, L"<EXITCODE>", [&] { return s.LastExitCode; });
+  ReplaceName(t, index, L"<CURRENTAPPVER>", [&] { return s.InstalledVersion; });
+  ReplaceName(t, index, L"<CURRENTAPPUNINSTALL>", [&] { return s.InstalledUninstaller; });
+  ReplaceName(t, index, L"<APPEDITION>", [] { return PickLanguageText(SetupString(L"AppEdition")); });
+  ReplaceName(t, index, L"<YEAR>", [] { return ToText(platform::Today().year); });
+  ReplaceName(t, index, L"<MONTH>", [] { return Two(platform::Today().month); });
+  ReplaceName(t, index, L"<DAY>", [] { return Two(platform::Today().day); });
+  if (!index.HasOpening()) return t;
 
-  const IniDocument& config = Config();
-  if (config.SectionExists(L"VariablesResult")) {
-    for (int i = s.VariablesResultCount - 1; i >= 0; --i) {
-      const std::wstring entry = ReadRecord(config, L"VariablesResult", static_cast<size_t>(i));
-      size_t eq = entry.find(L'=');
-      if (eq == std::wstring::npos || eq == 0) continue;
-      const std::wstring_view name(entry.data(), eq);
-      if (ContainsNoCase(t, name)) t = ReplaceAllNoCase(t, name, std::wstring_view(entry).substr(eq + 1));
-    }
-    if (t.find(L'<') == std::wstring::npos) return t;
-  }
+  ExpandUserVariables(t, index);
+  if (!index.HasOpening()) return t;
 
+  // A value inserted here is expanded by the later numbers, not the earlier.
   for (const auto& v : kVariables) {
-    if (ContainsNoCase(t, v.name)) t = ReplaceAllNoCase(t, v.name, GetConstant(v.number));
-    if (t.find(L'<') == std::wstring::npos) break;
+    ReplaceName(t, index, v.name, [&] { return GetConstant(v.number); });
+    if (!index.HasOpening()) return t;
   }
 
-  size_t env = t.find(L"<%");
+  // Only the first environment token is evaluated.
+  const size_t env = t.find(L"<%");
   if (env != std::wstring::npos) {
-    size_t end = t.find(L"%>", env + 2);
+    const size_t end = t.find(L"%>", env + 2);
     if (end != std::wstring::npos) {
       const std::wstring name = t.substr(env + 2, end - env - 2);
       t = ReplaceAllNoCase(t, L"<%" + name + L"%>", EnvironmentValue(name));
@@ -390,13 +468,12 @@ std::wstring FormatAndExpand(std::wstring_view text, std::wstring_view argument)
   return ExpandVariables(formatted);
 }
 
-void ResolveInstallPaths() {
+void ResolveInstallPaths() { ResolveInstallPathsFrom(FindParam(L"/D") != 0 ? ParamValue(L"/D") : std::wstring()); }
+
+void ResolveInstallPathsFrom(std::wstring_view folderArgument) {
   auto& s = State();
   s.InstallDir = ExpandVariables(PickLanguageText(SetupString(L"InstallDir")));
-  if (FindParam(L"/D") != 0) {
-    std::wstring d = ParamValue(L"/D");
-    if (!d.empty()) s.InstallDir = ExpandVariables(PickLanguageText(d));
-  }
+  if (!folderArgument.empty()) s.InstallDir = ExpandVariables(PickLanguageText(folderArgument));
   s.InstallDir = StripTrailingBackslash(Trim(s.InstallDir));
   s.MainExe = Trim(ExpandVariables(PickLanguageText(SetupString(L"MainExe"))));
   s.ProgramGroup = ExpandVariables(PickLanguageText(SetupString(L"ProgramGroup")));

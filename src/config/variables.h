@@ -16,5 +16,7 @@ std::wstring ExpandVariables(std::wstring_view text);
 std::wstring FormatAndExpand(std::wstring_view text, std::wstring_view argument);
 // InstallDir, MainExe and ProgramGroup from the configuration and /D.
 void ResolveInstallPaths();
+// The same with the argument after "/D" given (empty: none).
+void ResolveInstallPathsFrom(std::wstring_view folderArgument);
 
 }  // namespace ek

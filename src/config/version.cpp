@@ -3,9 +3,19 @@
 #include <algorithm>
 #include <string>
 
+#include "config/record_list.h"
 #include "config/text.h"
 
 namespace ek {
+
+VersionRules VersionRulesOf(const IniDocument& config) {
+  VersionRules r;
+  r.doubleDots = HasEngineSwitch(config, L"-doubledots");
+  r.keepMetadata = HasEngineSwitch(config, L"-noremovemetadata");
+  r.hyphenIsSeparator = HasEngineSwitch(config, L"-verhyphen");
+  r.simple = HasEngineSwitch(config, L"-simpleversioning");
+  return r;
+}
 
 VersionNumbers ParseVersion(std::wstring_view text, const VersionRules& rules) {
   VersionNumbers parts{0, 0, 0, 0};
