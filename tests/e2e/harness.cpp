@@ -280,7 +280,7 @@ RunResult RunWine(const std::string& exe, const RunOptions& options) {
   const std::string logUnix = BuildDir() + "/e2e-work/" + logName;
   fs::create_directories(BuildDir() + "/e2e-work");
   std::vector<std::string> watcher = {"wine", ProbePath(), "dialogs", std::to_string(options.timeoutSec + 5),
-                                      WinPath(logUnix), options.answer};
+                                      WinPath(logUnix), options.answer + (options.pressInstall ? "+press" : "")};
   pid_t watch = Spawn(watcher, BaseEnvironment({}), -1);
   std::vector<std::string> argv = {"wine", exe};
   argv.insert(argv.end(), options.args.begin(), options.args.end());

@@ -65,6 +65,7 @@ struct RunOptions {
   std::vector<std::string> args;
   int timeoutSec = 120;
   std::string answer = "default";  // how message boxes are answered
+  bool pressInstall = false;        // a user who presses the big button (Install, then Finish)
   std::vector<std::pair<std::string, std::string>> env;
 };
 

@@ -10,6 +10,7 @@
 //   ekprobe folder <csidl>                                     shell folder path
 //   ekprobe dialogs <seconds> <logfile> [answer]               answers message boxes
 //   ekprobe linkflags <file.lnk>                               LinkFlags of the header
+//   ekprobe attrs <path>                                       file attributes
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -129,6 +130,13 @@ int LinkFlags(int argc, wchar_t** argv) {
   return 0;
 }
 
+int Attrs(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  DWORD a = ::GetFileAttributesW(argv[2]);
+  Out(L"attributes", a == INVALID_FILE_ATTRIBUTES ? L"<missing>" : std::to_wstring(a));
+  return 0;
+}
+
 int Assoc(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
   wchar_t buf[2048];
@@ -158,6 +166,7 @@ int Folder(int argc, wchar_t** argv) {
 struct DialogLog {
   FILE* file = nullptr;
   int answer = 0;  // 0: the default button
+  bool press = false;  // also press the installer window's big button
   std::set<HWND> answered;
 };
 
@@ -185,10 +194,22 @@ BOOL CALLBACK ChildText(HWND child, LPARAM lp) {
   return TRUE;
 }
 
+BOOL CALLBACK PressButton(HWND child, LPARAM) {
+  wchar_t cls[64];
+  ::GetClassNameW(child, cls, 64);
+  if (std::wstring(cls) == L"Button" && ::IsWindowVisible(child) && ::IsWindowEnabled(child))
+    ::PostMessageW(child, BM_CLICK, 0, 0);
+  return TRUE;
+}
+
 BOOL CALLBACK AnswerDialog(HWND hwnd, LPARAM lp) {
   auto* log = reinterpret_cast<DialogLog*>(lp);
   wchar_t cls[64];
   ::GetClassNameW(hwnd, cls, 64);
+  if (log->press && std::wstring(cls) == L"EkSetupForm" && ::IsWindowVisible(hwnd) && ::IsWindowEnabled(hwnd)) {
+    ::EnumChildWindows(hwnd, PressButton, 0);
+    return TRUE;
+  }
   if (std::wstring(cls) != L"#32770" || !::IsWindowVisible(hwnd)) return TRUE;
   if (!log->answered.insert(hwnd).second) return TRUE;
   wchar_t caption[512];
@@ -216,7 +237,13 @@ int Dialogs(int argc, wchar_t** argv) {
   const DWORD seconds = static_cast<DWORD>(_wtoi(argv[2]));
   DialogLog log;
   log.file = _wfopen(argv[3], L"ab");
-  if (argc > 4) log.answer = AnswerId(argv[4]);
+  if (argc > 4) {
+    std::wstring a = argv[4];
+    const size_t plus = a.find(L"+press");
+    log.press = plus != std::wstring::npos;
+    if (log.press) a.erase(plus);
+    log.answer = AnswerId(a);
+  }
   const DWORD end = ::GetTickCount() + seconds * 1000;
   while (::GetTickCount() < end) {
     ::EnumWindows(AnswerDialog, reinterpret_cast<LPARAM>(&log));
@@ -236,6 +263,7 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"link") return Link(argc, argv);
   if (cmd == L"linkflags") return LinkFlags(argc, argv);
   if (cmd == L"assoc") return Assoc(argc, argv);
+  if (cmd == L"attrs") return Attrs(argc, argv);
   if (cmd == L"env") return Env(argc, argv);
   if (cmd == L"folder") return Folder(argc, argv);
   if (cmd == L"dialogs") return Dialogs(argc, argv);
