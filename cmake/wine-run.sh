@@ -10,4 +10,13 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1 && [ -z "${EK_NO_XVFB:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1024x768x24" wine "$@"
 fi
-exec wine "$@"
+# The first Wine program of a session starts Wine's own services, which
+# inherit its standard output. Under a persistent wineserver they outlive the
+# program, so a caller that reads the output to its end (ctest's test
+# discovery) would wait for them. The output goes through a file instead.
+out="$(mktemp)"
+wine "$@" >"$out" 2>&1
+code=$?
+cat "$out"
+rm -f "$out"
+exit "$code"

@@ -98,6 +98,14 @@ bool SetCreationTimeNow(const std::wstring& path) {
   return ::SetFileTime(h.get(), &now, nullptr, nullptr) != 0;
 }
 
+std::optional<uint64_t> ChangeTime(const std::wstring& path) {
+  UniqueFile h(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  FILE_BASIC_INFO info{};
+  if (!h || !::GetFileInformationByHandleEx(h.get(), FileBasicInfo, &info, sizeof info)) return std::nullopt;
+  return static_cast<uint64_t>(info.ChangeTime.QuadPart);
+}
+
 std::optional<uint64_t> DosTimeToFileTime(uint16_t dosDate, uint16_t dosTime) {
   FILETIME local, utc;
   if (!::DosDateTimeToFileTime(dosDate, dosTime, &local)) return std::nullopt;

@@ -35,6 +35,9 @@ constexpr uint32_t kAttrNormal = 0x80;
 std::optional<uint64_t> LastWriteTime(const std::wstring& path);
 bool SetLastWriteTime(const std::wstring& path, uint64_t fileTime);
 bool SetCreationTimeNow(const std::wstring& path);
+// The last change of the file's data or attributes (also of its times): a
+// moment that setting the last-write time cannot move back.
+std::optional<uint64_t> ChangeTime(const std::wstring& path);
 // An MS-DOS date and time taken as local time, as a UTC FILETIME; nothing
 // when the stored value is not a valid date.
 std::optional<uint64_t> DosTimeToFileTime(uint16_t dosDate, uint16_t dosTime);

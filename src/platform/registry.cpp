@@ -1,6 +1,9 @@
 #include "platform/registry.h"
 
 #include <windows.h>
+// windows.h maps these names to the W functions of advapi32; ours are meant.
+#undef RegDeleteTree
+#undef RegCopyTree
 
 #include <cstring>
 

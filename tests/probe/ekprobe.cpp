@@ -11,8 +11,10 @@
 //   ekprobe dialogs <seconds> <logfile> [answer]               answers message boxes
 //   ekprobe linkflags <file.lnk>                               LinkFlags of the header
 //   ekprobe attrs <path>                                       file attributes
+//   ekprobe typelib <file.tlb> <{guid}>                        writes an empty type library
 #include <windows.h>
 #include <shlwapi.h>
+#include <oleauto.h>
 
 #include <cstdio>
 #include <cstring>
@@ -163,6 +165,22 @@ int Folder(int argc, wchar_t** argv) {
   return 0;
 }
 
+int TypeLib(int argc, wchar_t** argv) {
+  if (argc < 4) return 2;
+  GUID guid;
+  if (FAILED(::CLSIDFromString(argv[3], &guid))) return 2;
+  ComPtr<ICreateTypeLib2> lib;
+  if (FAILED(::CreateTypeLib2(SYS_WIN64, argv[2], lib.put()))) return 1;
+  wchar_t name[] = L"EkTestLibrary";
+  lib->SetGuid(guid);
+  lib->SetName(name);
+  lib->SetVersion(1, 0);
+  lib->SetLcid(0);
+  const bool ok = SUCCEEDED(lib->SaveAllChanges());
+  Out(L"ok", ok ? L"1" : L"0");
+  return ok ? 0 : 1;
+}
+
 struct DialogLog {
   FILE* file = nullptr;
   int answer = 0;  // 0: the default button
@@ -264,6 +282,7 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"linkflags") return LinkFlags(argc, argv);
   if (cmd == L"assoc") return Assoc(argc, argv);
   if (cmd == L"attrs") return Attrs(argc, argv);
+  if (cmd == L"typelib") return TypeLib(argc, argv);
   if (cmd == L"env") return Env(argc, argv);
   if (cmd == L"folder") return Folder(argc, argv);
   if (cmd == L"dialogs") return Dialogs(argc, argv);

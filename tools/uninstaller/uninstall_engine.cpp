@@ -1,0 +1,448 @@
+#include "uninstall_engine.h"
+
+#include <algorithm>
+
+#include "config/text.h"
+#include "config/utilities.h"
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
+#include "platform/system.h"
+#include "platform/ui.h"
+#include "uninstall_entries.h"
+
+namespace ek::uninstall {
+namespace {
+
+using platform::RegRoot;
+using platform::RegView;
+
+constexpr const wchar_t* kGeneral = L"General";
+constexpr const wchar_t* kSystemEnvironment = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+
+// File operations on long paths need the extended form.
+std::wstring Long(const std::wstring& path) { return ExtendedPathRule(path, false); }
+
+std::wstring RootName(RegRoot root) { return platform::RegRootName(root); }
+
+std::wstring KeyText(const RegistryEntry& e) { return RootName(e.root) + L"\\" + e.key; }
+
+// Waiting for a started program keeps the message queue served.
+bool PumpWhileWaiting() {
+  platform::PumpMessages();
+  platform::SleepMs(50);
+  return true;
+}
+
+}  // namespace
+
+Uninstaller::Uninstaller(const IniDocument& info, Options options) : info_(info), options_(std::move(options)) {
+  x64_ = info_.ReadBool(kGeneral, L"x64", true);
+  full_ = !options_.rollback && info_.ReadBool(kGeneral, L"UninstallFull", false);
+  commandsOff_ = (options_.silent && info_.ReadBool(kGeneral, L"NoCmdIfSilent", false)) ||
+                 (options_.reinstall && info_.ReadBool(kGeneral, L"NoCmdIfReinstall", false));
+  hideCommands_ = options_.silent && !info_.ReadBool(kGeneral, L"CmdNoHideIfSilent", false);
+  // Folders of Windows and of the user that no list may take away, even
+  // when they happen to be empty.
+  const int kShellFolders[] = {0x00, 0x02, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0b, 0x0d, 0x0e, 0x10, 0x14, 0x15,
+                               0x16, 0x17, 0x18, 0x19, 0x1a, 0x1c, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26,
+                               0x27, 0x28, 0x29, 0x2a, 0x2b, 0x2c, 0x2d, 0x2e, 0x2f, 0x30, 0x35, 0x36, 0x37};
+  for (int csidl : kShellFolders) {
+    const std::wstring f = StripTrailingBackslash(platform::ShellFolder(csidl));
+    if (!f.empty()) protectedFolders_.push_back(f);
+  }
+  const std::wstring profile = StripTrailingBackslash(platform::ShellFolder(platform::kCsidlProfile));
+  if (!profile.empty()) protectedFolders_.push_back(FolderPart(profile));
+  protectedFolders_.push_back(platform::TempFolder());
+}
+
+bool Uninstaller::IsProtectedFolder(const std::wstring& folder) const {
+  const std::wstring f = StripTrailingBackslash(folder);
+  for (const auto& p : protectedFolders_)
+    if (EqualsNoCase(f, p)) return true;
+  return false;
+}
+
+bool Uninstaller::ChangedAfterInstall(const std::wstring& path) const {
+  if (!options_.installedAt || full_) return false;
+  const auto written = platform::LastWriteTime(path);
+  if (!written || *written <= *options_.installedAt) return false;
+  // A last-write time can be set to anything, for example from an archive
+  // entry stored in another time zone; the change time cannot be set back,
+  // so a file really changed later has both times after the installation.
+  const auto changed = platform::ChangeTime(path);
+  return !changed || *changed > *options_.installedAt;
+}
+
+// ---- commands ----------------------------------------------------------
+
+bool Uninstaller::RunProgram(const std::wstring& file, const std::wstring& parameters, int show, bool elevate,
+                             uint32_t* code) {
+  platform::ShellStartRequest r;
+  r.file = file;
+  r.parameters = parameters;
+  r.show = show;
+  r.wait = code != nullptr;
+  r.elevate = elevate;
+  return platform::ShellStart(r, PumpWhileWaiting, code);
+}
+
+void Uninstaller::RunCommands(std::wstring_view section) {
+  if (commandsOff_) return;
+  for (const auto& text : ListValues(info_, section)) {
+    if (text.empty()) continue;
+    auto e = ParseExecEntry(text);
+    if (!e) {
+      report_.ignored.push_back(L"Damaged command entry: " + text);
+      continue;
+    }
+    // "<ExitCode>" was kept for this moment: the code of the last waited command.
+    const std::wstring command = Trim(ReplaceAllNoCase(e->command, L"<ExitCode>", lastExitCode_));
+    const std::wstring params = ReplaceAllNoCase(e->parameters, L"<ExitCode>", lastExitCode_);
+    const int show = hideCommands_ ? platform::kSwHide : e->show;
+    const std::wstring upper = ToUpperAscii(command);
+    if (upper == L"WM_SETTINGCHANGE") {
+      platform::BroadcastEnvironmentChange();
+    } else if (upper == L"WM_FONTCHANGE") {
+      platform::BroadcastFontChange();
+    } else if (upper == L"SHCNE_ASSOCCHANGED") {
+      platform::NotifyAssociationsChanged(false);
+    } else if (upper == L"SPI_SETDESKWALLPAPER") {
+      platform::RefreshWallpaper();
+    } else if (upper == L"UNREGFONT" || upper == L"REGFONT") {
+      const std::wstring font = ReplaceAll(params, L"\"", L"");
+      if (platform::FileExists(Long(font))) {
+        const bool ok = upper == L"REGFONT" ? platform::AddFont(Long(font)) != 0 : platform::RemoveFont(Long(font));
+        if (ok) platform::BroadcastFontChange();
+      }
+    } else if (command.find(L"://") != std::wstring::npos) {
+      platform::ShellOpen(nullptr, L"", command, L"", show);
+    } else {
+      std::wstring file = command;
+      if (file.size() > 2 && file.front() == L'"' && file.back() == L'"') file = file.substr(1, file.size() - 2);
+      uint32_t code = 0;
+      const bool started = RunProgram(file, params, show, e->elevate, e->wait ? &code : nullptr);
+      if (!started) report_.notes.push_back(L"Unable to start command: " + file);
+      if (e->wait) lastExitCode_ = started ? ToTextUnsigned(code) : std::wstring(L"-1");
+    }
+  }
+}
+
+bool Uninstaller::HasSettingsCommand() const {
+  return !Trim(info_.ReadString(kGeneral, L"UninstallSettingsCommand")).empty();
+}
+
+void Uninstaller::RunSettingsCommand() {
+  const std::wstring command = Trim(info_.ReadString(kGeneral, L"UninstallSettingsCommand"));
+  if (command.empty()) return;
+  // A plain program path, or a whole command line.
+  bool started = false;
+  if (platform::FileExists(Long(command))) {
+    uint32_t code = 0;
+    started = RunProgram(command, L"", platform::kSwShowNormal, false, &code);
+  } else {
+    started = platform::RunAndWait(command, false).has_value();
+  }
+  if (!started) report_.notes.push_back(L"Unable to start the settings command: " + command);
+}
+
+// ---- the lists -----------------------------------------------------------
+
+void Uninstaller::RemoveAll() {
+  UnregisterComponents();
+  RemoveRegistryValues();
+  RemoveRegistryKeys();
+  RemoveIniValues();
+  RestoreEnvironment();
+  RemoveFiles();
+  RemoveFolders();
+  // The product stays in the list of installed programs until its files are gone.
+  DeleteKeys(std::move(registration_));
+  RemoveRegistrationFallback();
+}
+
+namespace {
+
+// The view an entry addresses. Below Software\Classes most keys are one key
+// for both views on Windows; Wine keeps them apart, so a 32-bit entry there
+// that has no key of its own means the shared (native) one.
+RegView ViewOf(const RegistryEntry& e, bool x64) {
+  const RegView native = RegView::View64;
+  RegView v = e.mark == ViewMark::View32   ? RegView::View32
+              : e.mark == ViewMark::View64 ? RegView::View64
+                                           : (x64 ? RegView::View64 : RegView::View32);
+  if (v == RegView::View32 && IsSharedClassesKey(e.root, e.key) && !platform::RegKeyExists(e.root, e.key, v))
+    v = native;
+  return v;
+}
+
+std::optional<std::wstring> SafePath(const std::wstring& path) {
+  return IsSafePath(path) ? std::optional<std::wstring>(path) : std::nullopt;
+}
+
+// Walks a list from its last entry to its first, so that later changes are
+// undone before earlier ones; hands every valid entry to `act`. Emptied
+// entries were taken back by the installation itself; damaged ones are
+// reported and never acted upon.
+template <typename Parse, typename Act>
+void ForEachEntry(const IniDocument& info, std::wstring_view section, std::wstring_view what, Report& report,
+                  Parse parse, Act act) {
+  const auto values = ListValues(info, section);
+  for (auto it = values.rbegin(); it != values.rend(); ++it) {
+    if (it->empty()) continue;
+    auto entry = parse(*it);
+    if (!entry) {
+      report.ignored.push_back(L"Damaged " + std::wstring(what) + L" entry: " + *it);
+      continue;
+    }
+    act(*entry);
+  }
+}
+
+}  // namespace
+
+void Uninstaller::UnregisterComponents() {
+  const std::wstring system = StripTrailingBackslash(platform::ShellFolder(0x25));
+  ForEachEntry(info_, L"ActiveX", L"ActiveX", report_, SafePath, [&](const std::wstring& path) {
+    uint32_t code = 1;
+    if (!platform::FileExists(Long(path)) ||
+        !RunProgram(system + L"\\regsvr32.exe", L"/u /s \"" + path + L"\"", platform::kSwHide, false, &code) ||
+        code != 0)
+      report_.failed.push_back(L"Unable to unregister ActiveX: " + path);
+  });
+
+  std::wstring regAsm = info_.ReadString(kGeneral, L"RegAsmExe");
+  if (regAsm.empty() || !platform::FileExists(Long(regAsm))) {
+    regAsm.clear();
+    const std::wstring w = StripTrailingBackslash(platform::ShellFolder(0x24));
+    for (const wchar_t* c : {L"\\Microsoft.NET\\Framework\\v2.0.50727\\RegAsm.exe",
+                             L"\\Microsoft.NET\\Framework\\v4.0.30319\\RegAsm.exe",
+                             L"\\Microsoft.NET\\Framework64\\v2.0.50727\\RegAsm.exe",
+                             L"\\Microsoft.NET\\Framework64\\v4.0.30319\\RegAsm.exe"})
+      if (platform::FileExists(w + c)) regAsm = w + c;
+  }
+  ForEachEntry(info_, L".NET-Assembly", L".NET assembly", report_, SafePath, [&](const std::wstring& path) {
+    uint32_t code = 1;
+    if (regAsm.empty() || !platform::FileExists(Long(path)) ||
+        !RunProgram(regAsm, L"\"" + path + L"\" /unregister /s", platform::kSwHide, false, &code) || code != 0)
+      report_.failed.push_back(L"Unable to unregister .NET assembly: " + path);
+  });
+
+  ForEachEntry(info_, L"TypeLibrary", L"type library", report_, SafePath, [&](const std::wstring& path) {
+    if (!platform::UnregisterTypeLibrary(Long(path)))
+      report_.failed.push_back(L"Unable to unregister type library: " + path);
+  });
+
+  // A font added with AddFontResource lasts for the session only: after a
+  // restart there is nothing to remove, which is no failure. Each addition
+  // counts, so it is removed as often as it was added.
+  bool fonts = false;
+  ForEachEntry(info_, L"Fonts", L"font", report_, SafePath, [&](const std::wstring& path) {
+    for (int i = 0; i < 16 && platform::RemoveFont(Long(path)); ++i) fonts = true;
+  });
+  if (fonts) platform::BroadcastFontChange();
+
+  // The screen saver setting goes when it still names the installed file.
+  ForEachEntry(info_, L"ScreenSaver", L"screen saver", report_, SafePath, [&](const std::wstring& path) {
+    platform::RegKey desktop;
+    if (!desktop.Open(RegRoot::CurrentUser, L"Control Panel\\Desktop", RegView::View64, true)) return;
+    const auto current = desktop.ReadString(L"SCRNSAVE.EXE");
+    if (!current || current->empty()) return;
+    const bool same = EqualsNoCase(*current, path) || EqualsNoCase(platform::LongPathName(*current), path);
+    if (same && !desktop.DeleteValue(L"SCRNSAVE.EXE"))
+      report_.failed.push_back(L"Unable to remove the screen saver setting: " + path);
+  });
+}
+
+void Uninstaller::RemoveRegistryValues() {
+  ForEachEntry(info_, L"RegistryValues", L"registry value", report_, ParseRegistryValueEntry,
+               [&](const RegistryEntry& e) {
+                 const RegView view = ViewOf(e, x64_);
+                 platform::RegKey key;
+                 const bool open = key.Open(e.root, e.key, view, true);
+                 if (open ? (key.ValueExists(e.valueName) && !key.DeleteValue(e.valueName))
+                          : platform::RegKeyExists(e.root, e.key, view))
+                   report_.failed.push_back(L"Unable to remove registry value: " + KeyText(e) + L": " + e.valueName);
+               });
+}
+
+void Uninstaller::RemoveRegistryKeys() {
+  std::vector<RegistryEntry> keys;
+  ForEachEntry(info_, L"RegistryKeys", L"registry key", report_, ParseRegistryKeyEntry, [&](const RegistryEntry& e) {
+    (IsRegistrationKey(e.key) ? registration_ : keys).push_back(e);
+  });
+  DeleteKeys(std::move(keys));
+}
+
+void Uninstaller::DeleteKeys(std::vector<RegistryEntry> keys) {
+  // Later entries come first already; within them the deepest key first.
+  auto depth = [](const RegistryEntry& e) { return std::count(e.key.begin(), e.key.end(), L'\\'); };
+  std::stable_sort(keys.begin(), keys.end(),
+                   [&](const RegistryEntry& a, const RegistryEntry& b) { return depth(a) > depth(b); });
+  for (const auto& e : keys) {
+    if (IsProtectedKey(e.root, e.key)) {
+      report_.ignored.push_back(L"Registry key of Windows left in place: " + KeyText(e));
+      continue;
+    }
+    const RegView view = ViewOf(e, x64_);
+    if (!platform::RegKeyExists(e.root, e.key, view)) continue;
+    if (!platform::RegDeleteTree(e.root, e.key, view)) {
+      report_.failed.push_back(L"Unable to remove registry key: " + KeyText(e));
+      continue;
+    }
+    // An association that replaced a program identifier of the same name
+    // moved the old one aside; it comes back now.
+    const std::wstring backup = e.key + L"_copy";
+    if (IsProgIdKey(e.root, e.key) && platform::RegKeyExists(e.root, backup, view)) {
+      if (!platform::RegCopyTree(e.root, backup, e.key, view) || !platform::RegDeleteTree(e.root, backup, view))
+        report_.failed.push_back(L"Unable to restore registry key: " + KeyText(e));
+    }
+  }
+}
+
+void Uninstaller::RemoveRegistrationFallback() {
+  // The registration is normally a listed key; a registration that still
+  // names this very uninstaller goes as well, so the product does not stay
+  // in the list of installed programs.
+  const std::wstring guid = Trim(info_.ReadString(kGeneral, L"GUID"));
+  if (options_.rollback || guid.empty() || options_.selfPath.empty() || guid.find(L'\\') != std::wstring::npos)
+    return;
+  const std::wstring base = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+  for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
+    for (int n = 0; n <= 9; ++n) {
+      const std::wstring key = base + guid + (n ? L"_ek" + ToText(n) : L"");
+      platform::RegKey k;
+      if (!k.Open(root, key, RegView::View64, false)) continue;
+      const auto command = k.ReadString(L"UninstallString");
+      k.Close();
+      if (!command || !EqualsNoCase(Trim(*command), options_.selfPath)) continue;
+      if (!platform::RegDeleteTree(root, key, RegView::View64))
+        report_.failed.push_back(L"Unable to remove registry key: " + RootName(root) + L"\\" + key);
+    }
+  }
+}
+
+void Uninstaller::RemoveIniValues() {
+  ForEachEntry(info_, L"INIValues", L"INI", report_, ParseIniValueEntry, [&](const IniValueEntry& e) {
+    const std::wstring file = Long(e.file);
+    if (!platform::FileExists(file)) return;
+    bool ok = false;
+    DecodedText t = platform::ReadTextFile(file, TextEncoding::Ansi, &ok);
+    auto edited = ok ? RemoveIniKey(t.text, e.section, e.key) : std::nullopt;
+    if (!ok || (edited && !platform::WriteTextFile(file, *edited, t.encoding)))
+      report_.failed.push_back(L"Unable to edit INI file: " + e.file);
+  });
+}
+
+void Uninstaller::RestoreEnvironment() {
+  bool changed = false;
+  // The last change is undone first, so a chain of changes to one
+  // variable unwinds to the value before the installation.
+  ForEachEntry(info_, L"Environment", L"environment", report_, ParseEnvironmentEntry, [&](const EnvironmentEntry& e) {
+    const std::wstring what = std::wstring(e.system ? L"system" : L"user") + L" environment variable " + e.name;
+    platform::RegKey key;
+    if (!key.Open(e.system ? RegRoot::LocalMachine : RegRoot::CurrentUser,
+                  e.system ? kSystemEnvironment : L"Environment", RegView::View64, true)) {
+      report_.failed.push_back(L"Unable to restore " + what);
+      return;
+    }
+    const auto current = key.ReadValue(e.name);
+    const auto currentText = key.ReadString(e.name);
+    bool ok = true;
+    if (e.kind == L'D') {
+      if (current) {
+        ok = key.DeleteValue(e.name);
+        changed = true;
+      }
+    } else if (e.kind == L'W') {
+      // The type is not recorded: the one it has now, else what the text asks for.
+      const bool expandable = current ? current->type == platform::kRegExpandSz
+                                      : (e.text.find(L'%') != std::wstring::npos || EqualsNoCaseAscii(e.name, L"PATH"));
+      ok = key.WriteString(e.name, e.text, expandable);
+      changed = true;
+    } else if (currentText) {
+      if (auto without = RemoveListPart(*currentText, e.text)) {
+        ok = key.WriteString(e.name, *without, current->type == platform::kRegExpandSz);
+        changed = true;
+      }
+    }
+    if (!ok) report_.failed.push_back(L"Unable to restore " + what);
+  });
+  if (changed) platform::BroadcastEnvironmentChange();
+}
+
+void Uninstaller::RemoveFiles() {
+  ForEachEntry(info_, L"Files", L"file", report_, SafePath, [&](const std::wstring& path) {
+    // The running uninstaller is removed by its copy after the end.
+    if (!options_.selfPath.empty() && EqualsNoCase(path, options_.selfPath)) return;
+    const std::wstring file = Long(path);
+    if (!platform::FileExists(file)) return;
+    if (ChangedAfterInstall(file)) {
+      report_.kept.push_back(L"Kept file changed after the installation: " + path);
+      return;
+    }
+    const auto attributes = platform::GetAttributes(file);
+    if (attributes && (*attributes & platform::kAttrReadOnly)) platform::SetAttributes(file, platform::kAttrNormal);
+    if (!platform::DeleteFileAt(file)) {
+      if (attributes) platform::SetAttributes(file, *attributes);
+      report_.failed.push_back(L"Unable to remove file: " + path);
+    }
+  });
+}
+
+bool Uninstaller::RemoveFolderTree(const std::wstring& folder) {
+  bool ok = true;
+  for (const auto& entry : platform::ListDirectory(Long(folder))) {
+    const std::wstring path = folder + L"\\" + entry.name;
+    if (entry.isDirectory) {
+      if (IsProtectedFolder(path) || !RemoveFolderTree(path) || !platform::RemoveDirectoryAt(Long(path))) ok = false;
+      continue;
+    }
+    if (!options_.selfPath.empty() && EqualsNoCase(path, options_.selfPath)) continue;
+    if (entry.attributes & platform::kAttrReadOnly) platform::SetAttributes(Long(path), platform::kAttrNormal);
+    if (!platform::DeleteFileAt(Long(path))) {
+      report_.failed.push_back(L"Unable to remove file: " + path);
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+void Uninstaller::RemoveFolders() {
+  struct Folder {
+    std::wstring path;
+    size_t depth;
+  };
+  std::vector<Folder> folders;
+  auto parse = [](const std::wstring& text) {
+    const std::wstring path = StripTrailingBackslash(text);
+    return IsSafeFolder(path) ? std::optional<std::wstring>(path) : std::nullopt;
+  };
+  ForEachEntry(info_, L"Folders", L"folder", report_, parse,
+               [&](const std::wstring& path) { folders.push_back({path, PathDepth(path)}); });
+  std::stable_sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) { return a.depth > b.depth; });
+  const std::wstring installDir = StripTrailingBackslash(Trim(info_.ReadString(kGeneral, L"InstallDir")));
+  for (const auto& f : folders) {
+    const std::wstring folder = Long(f.path);
+    if (!platform::DirectoryExists(folder)) continue;
+    if (IsProtectedFolder(f.path)) {
+      report_.ignored.push_back(L"Folder of Windows left in place: " + f.path);
+      continue;
+    }
+    // A full uninstallation takes the installation folder with everything
+    // that came into it, when the installation created it.
+    if (full_ && EqualsNoCase(f.path, installDir)) RemoveFolderTree(f.path);
+    if (!options_.selfPath.empty() && IsBelow(options_.selfPath, f.path)) {
+      report_.foldersLeft.push_back(f.path);
+      continue;
+    }
+    if (platform::RemoveDirectoryAt(folder)) continue;
+    if (!platform::ListDirectory(folder).empty())
+      report_.kept.push_back(L"Kept folder holding other files: " + f.path);
+    else
+      report_.failed.push_back(L"Unable to remove folder: " + f.path);
+  }
+}
+
+}  // namespace ek::uninstall
