@@ -97,17 +97,22 @@ int WaitFor(pid_t pid, int timeoutSec, bool* timedOut) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The output goes through a file, not a pipe: the first Wine program of a
+// session starts Wine's services, which inherit its output and outlive it
+// under a persistent wineserver, so a pipe would never reach its end.
 std::string Capture(const std::vector<std::string>& argv, int* exitCode) {
-  int fds[2];
-  if (::pipe(fds) != 0) return "";
-  pid_t pid = Spawn(argv, BaseEnvironment({}), fds[1]);
-  ::close(fds[1]);
+  char name[] = "/tmp/ek-capture-XXXXXX";
+  const int fd = ::mkstemp(name);
+  if (fd < 0) return "";
+  ::unlink(name);
+  pid_t pid = Spawn(argv, BaseEnvironment({}), fd);
+  int code = pid > 0 ? WaitFor(pid, 120, nullptr) : -1;
   std::string out;
   char buf[4096];
   ssize_t n;
-  while ((n = ::read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-  ::close(fds[0]);
-  int code = pid > 0 ? WaitFor(pid, 120, nullptr) : -1;
+  ::lseek(fd, 0, SEEK_SET);
+  while ((n = ::read(fd, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+  ::close(fd);
   if (exitCode) *exitCode = code;
   return out;
 }
@@ -395,6 +400,164 @@ std::vector<std::pair<std::string, std::string>> IniSection(const std::string& p
     size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
     out.emplace_back(TrimCopy(line.substr(0, eq)), TrimCopy(line.substr(eq + 1)));
+  }
+  return out;
+}
+
+namespace {
+
+std::string Utf16ToUtf8(const std::string& bytes) {
+  std::string out;
+  size_t i = (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+              static_cast<unsigned char>(bytes[1]) == 0xFE) ? 2 : 0;
+  auto unit = [&](size_t k) {
+    return static_cast<uint32_t>(static_cast<unsigned char>(bytes[k]) | (static_cast<unsigned char>(bytes[k + 1]) << 8));
+  };
+  for (; i + 1 < bytes.size(); i += 2) {
+    uint32_t c = unit(i);
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    }
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+// Places that change by themselves: temporary files, Wine's caches and
+// bookkeeping, and the counters the shell keeps.
+bool VolatilePath(const std::string& rel) {
+  const std::string l = Lower(rel);
+  const std::string user = "users/" + Lower(WineUser());
+  for (const std::string& p : {user + "/temp", user + "/appdata/local/temp", std::string("windows/temp"),
+                               user + "/appdata/local/microsoft/windows/inetcache", std::string("windows/logs"),
+                               user + "/appdata/roaming/microsoft/windows/recent"})
+    if (l == p || l.rfind(p + "/", 0) == 0) return true;
+  return false;
+}
+
+bool VolatileKey(const std::string& key) {
+  const std::string l = Lower(key);
+  for (const char* p : {"hkey_current_user\\software\\wine", "hkey_local_machine\\software\\wine",
+                        "hkey_current_user\\software\\microsoft\\windows\\currentversion\\explorer",
+                        "hkey_local_machine\\software\\microsoft\\windows nt\\currentversion\\perflib",
+                        "hkey_local_machine\\software\\microsoft\\cryptography\\rng"})
+    if (l.rfind(p, 0) == 0) return true;
+  return false;
+}
+
+void ExportRegistry(const std::string& key, std::map<std::string, std::string>& into) {
+  const std::string file = BuildDir() + "/e2e-work/export-" + std::to_string(::getpid()) + ".reg";
+  RemoveAll(file);
+  int code = 0;
+  WineOutput({"reg", "export", key, WinPath(file), "/y"}, &code);
+  std::istringstream in(Utf16ToUtf8(ReadFile(file)));
+  RemoveAll(file);
+  std::string line, current, pending;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    // Long hexadecimal data goes on over several lines ending in a backslash.
+    if (!pending.empty() || (!line.empty() && line.back() == '\\' && line.front() != '[')) {
+      pending += TrimCopy(line);
+      if (!pending.empty() && pending.back() == '\\') {
+        pending.pop_back();
+        continue;
+      }
+      line = pending;
+      pending.clear();
+    }
+    if (line.empty() || line.rfind("Windows Registry Editor", 0) == 0) continue;
+    if (line.front() == '[' && line.back() == ']') {
+      current = line.substr(1, line.size() - 2);
+      if (!VolatileKey(current)) into["[" + current + "]"] = "";
+      continue;
+    }
+    if (current.empty() || VolatileKey(current)) continue;
+    // "name"=data or @=data; a name may hold an escaped quote.
+    size_t eq = std::string::npos;
+    if (line.front() == '@') {
+      eq = 1;
+    } else if (line.front() == '"') {
+      for (size_t i = 1; i < line.size(); ++i) {
+        if (line[i] == '\\') {
+          ++i;
+          continue;
+        }
+        if (line[i] == '"') {
+          eq = i + 1;
+          break;
+        }
+      }
+    }
+    if (eq == std::string::npos || eq >= line.size()) continue;
+    into["[" + current + "] " + line.substr(0, eq)] = line.substr(eq + 1);
+  }
+}
+
+}  // namespace
+
+Snapshot TakeSnapshot() {
+  Snapshot s;
+  const fs::path root = Prefix() + "/drive_c";
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, ec);
+       it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    const std::string rel = fs::relative(it->path(), root, ec).generic_string();
+    if (VolatilePath(rel)) {
+      if (it->is_directory(ec) && !it->is_symlink(ec)) it.disable_recursion_pending();
+      continue;
+    }
+    if (it->is_symlink(ec)) {
+      s.files[rel] = "link " + fs::read_symlink(it->path(), ec).string();
+      it.disable_recursion_pending();
+    } else if (it->is_directory(ec)) {
+      s.files[rel] = "dir";
+    } else {
+      const std::string bytes = ReadFile(it->path().string());
+      uint64_t h = 1469598103934665603ull;  // FNV-1a
+      for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
+      s.files[rel] = std::to_string(bytes.size()) + " bytes, hash " + Hex(h, 16);
+      s.mtimes[rel] = static_cast<long long>(fs::last_write_time(it->path(), ec).time_since_epoch().count());
+    }
+  }
+  for (const char* key : {"HKLM\\Software", "HKCU\\Software", "HKCU\\Environment", "HKCU\\Control Panel\\Desktop",
+                          "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment"})
+    ExportRegistry(key, s.registry);
+  return s;
+}
+
+std::string SnapshotDiff(const Snapshot& before, const Snapshot& after, const std::vector<std::string>& touched) {
+  std::string out;
+  auto compare = [&](const std::map<std::string, std::string>& a, const std::map<std::string, std::string>& b) {
+    for (const auto& [k, v] : a) {
+      auto it = b.find(k);
+      if (it == b.end()) out += "- " + k + (v.empty() ? "" : " = " + v) + "\n";
+      else if (it->second != v) out += "~ " + k + ": " + v + " -> " + it->second + "\n";
+    }
+    for (const auto& [k, v] : b)
+      if (!a.count(k)) out += "+ " + k + (v.empty() ? "" : " = " + v) + "\n";
+  };
+  compare(before.files, after.files);
+  compare(before.registry, after.registry);
+  for (const auto& [k, t] : before.mtimes) {
+    auto it = after.mtimes.find(k);
+    if (it == after.mtimes.end() || it->second == t) continue;
+    if (std::find(touched.begin(), touched.end(), k) == touched.end()) out += "t " + k + "\n";
   }
   return out;
 }

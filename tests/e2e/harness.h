@@ -101,4 +101,20 @@ std::vector<std::pair<std::string, std::string>> IniSection(const std::string& u
 
 bool Contains(const std::string& hay, const std::string& needle);
 
+// A picture of the prefix for before-and-after comparisons: every folder and
+// file under drive_c (size, content hash, last-write time) and the registry
+// below HKLM\Software, HKCU\Software, the two environments and the user's
+// desktop settings. The temporary folder and what Wine itself keeps changing
+// are left out.
+struct Snapshot {
+  std::map<std::string, std::string> files;     // path below drive_c -> "dir" or size and hash
+  std::map<std::string, long long> mtimes;      // files only
+  std::map<std::string, std::string> registry;  // "[key]" or "[key] name" -> data
+};
+Snapshot TakeSnapshot();
+// The differences, one line each ("+ " added, "- " removed, "~ " changed,
+// "t " only the last-write time); empty when the prefix is as it was.
+// Files in `touched` (paths below drive_c) may differ in their time.
+std::string SnapshotDiff(const Snapshot& before, const Snapshot& after, const std::vector<std::string>& touched = {});
+
 }  // namespace e2e
