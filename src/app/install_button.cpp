@@ -105,9 +105,17 @@ void HandOff() {
   platform::WriteTextFile(s.SetupTempDir + L"\\eksetup.ini", MutableConfig().Serialize(), TextEncoding::Utf8Bom);
   s.SetupConfig.reset();
   s.LanguageTexts.reset();
+  // The log travels through the temporary folder: the elevated copy takes it
+  // over and leaves it there with its own lines, so one log tells the story.
+  const std::wstring logPath = LogFilePath();
+  SaveLogFile(logPath, s.SetupLog);
   MainForm().Show(false);
   const bool started = RunProcess(MainForm().handle(), file, params, show, true, true, true);
   if (!s.Silent) MainForm().Show(true);
+  bool logRead = false;
+  std::vector<std::wstring> merged = LoadLogFile(logPath, &logRead);
+  if (logRead && !merged.empty()) s.SetupLog = std::move(merged);
+  platform::DeleteFileAt(logPath);
   if (started) {
     s.InstallationCompleted = true;
     if (s.LastExitCode == L"0") {

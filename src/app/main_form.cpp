@@ -35,10 +35,8 @@ bool FormCloseQuery() {
   if (!s.StartupDone) platform::ExitNow(0);
   if (!MainForm().InstallEnabled() && !s.InstallationCompleted && SetupBool(L"Updater") &&
       SetupBool(L"CheckUpdateBefore")) {
-    if (auto pid = platform::FindProcessByExeName(L"Updater.exe")) {
-      s.FoundProcessId = *pid;
-      platform::TerminateProcessById(*pid);
-      platform::SleepMs(1000);
+    if (IsProcessRunning(L"Updater.exe")) {
+      TerminateFoundProcess(s.FoundProcessId);
       return false;
     }
   }

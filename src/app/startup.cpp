@@ -48,7 +48,7 @@ bool LoadConfigFrom(const std::wstring& path) {
 // setups starting together never share one; none of the 21 names free stops.
 bool CreateSetupTempDir() {
   auto& s = State();
-  const std::wstring base = platform::TempFolder() + L"\\EKTMP";
+  const std::wstring base = GetTempFolder() + L"\\EKTMP";
   for (int n = 0; n <= 20; ++n) {
     std::wstring candidate = base + ToText(n);
     if (platform::PathExists(candidate)) continue;

@@ -303,7 +303,7 @@ void InstallFiles() {
     if (platform::FileExists(xd)) {
       const std::wstring name = FileNamePart(d);
       const std::wstring ext = FoldCase(ExtensionPart(d));
-      if (ext == L".EXE" && platform::FindProcessByExeName(name)) {
+      if (ext == L".EXE" && IsProcessRunning(name)) {
         platform::ShellOpen(nullptr, L"", L"cmd.exe", L"/C taskkill /F /IM " + name + L" /T", platform::kSwHide);
         platform::SleepMs(1000);
       }

@@ -73,6 +73,8 @@ struct RunResult {
   int exitCode = -1;
   bool timedOut = false;
   std::vector<std::string> dialogs;  // "caption\ttext" of each answered box
+  long peakKb = 0;                   // peak resident memory of the process
+  double seconds = 0;                // wall time
 };
 
 // Runs a Windows program (any .exe) under Wine and waits for it.
