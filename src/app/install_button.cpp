@@ -22,14 +22,7 @@
 namespace ek {
 namespace {
 
-void Warn(const std::wstring& text) {
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = text;
-  r.caption = MainForm().Caption();
-  r.icon = platform::MsgIcon::Warning;
-  platform::ShowMessage(r);
-}
+void Warn(const std::wstring& text) { MessageOnMain(text, platform::MsgIcon::Warning); }
 
 // The options dialog opens here once it exists; until then the user is told.
 void OpenOptions() {}
@@ -146,12 +139,8 @@ void HandOff() {
     FinalCleanup();
     platform::ExitNow(11);
   }
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = ReplaceAll(noRights, L"<#>", L"\r\n");
-  r.caption = s.AppNameVersion;
-  r.icon = platform::MsgIcon::Error;
-  platform::ShowMessage(r);
+  MessageOnMain(ReplaceAll(noRights, L"<#>", L"\r\n"), platform::MsgIcon::Error, platform::MsgButtons::Ok, 1,
+                s.AppNameVersion);
   ReloadDocuments();
 }
 
@@ -195,19 +184,12 @@ void BInstallClick() {
       if (s.Silent) ExitSetup(5);
       const std::wstring raw = LangText(L"DestinationFolder", 7);
       const std::wstring text = FormatAndExpand(raw, s.InstallDir.substr(0, 2));
-      platform::MessageRequest r;
-      r.owner = MainForm().handle();
-      r.text = text;
-      r.caption = MainForm().Caption();
-      r.icon = platform::MsgIcon::Warning;
-      if (raw.find(L'?') != std::wstring::npos) {
-        r.buttons = platform::MsgButtons::YesNo;
-        r.defaultButton = 2;
-        if (platform::ShowMessage(r) != platform::MsgResult::Yes) return;
-      } else {
-        platform::ShowMessage(r);
+      if (raw.find(L'?') == std::wstring::npos) {
+        Warn(text);
         return;
       }
+      if (MessageOnMain(text, platform::MsgIcon::Warning, platform::MsgButtons::YesNo, 2) != platform::MsgResult::Yes)
+        return;
     }
   }
   const auto& o = s.Options;

@@ -41,14 +41,9 @@ bool FormCloseQuery() {
     }
   }
   if (s.Silent || !s.InstallRunning) return true;
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = ExpandVariables(LangText(L"Messages", 1, L"Cancel the installation?"));
-  r.caption = ExpandVariables(LangText(L"Messages", 0, L"Exit Setup"));
-  r.icon = platform::MsgIcon::Question;
-  r.buttons = platform::MsgButtons::YesNo;
-  r.defaultButton = 2;
-  if (platform::ShowMessage(r) != platform::MsgResult::No) {
+  if (MessageOnMain(ExpandVariables(LangText(L"Messages", 1, L"Cancel the installation?")), platform::MsgIcon::Question,
+                    platform::MsgButtons::YesNo, 2, ExpandVariables(LangText(L"Messages", 0, L"Exit Setup"))) !=
+      platform::MsgResult::No) {
     s.CancelRequested = true;
     platform::PumpMessages();
   }

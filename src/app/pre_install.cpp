@@ -37,14 +37,7 @@ VersionRules Rules() {
 
 platform::MsgResult Ask(const std::wstring& text, platform::MsgButtons buttons, platform::MsgIcon icon,
                         int defaultButton = 1) {
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = text;
-  r.caption = MainForm().Caption();
-  r.icon = icon;
-  r.buttons = buttons;
-  r.defaultButton = defaultButton;
-  return platform::ShowMessage(r);
+  return MessageOnMain(text, icon, buttons, defaultButton);
 }
 
 bool SearchRoot(platform::RegRoot root, const std::wstring& guid) {

@@ -26,12 +26,7 @@ constexpr uint64_t kMaxConfigBytes = 1ull << 30;
 std::wstring OwnFileName() { return FileNamePart(platform::ModulePath()); }
 
 void ErrorBox(const std::wstring& text, const std::wstring& caption) {
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = text;
-  r.caption = caption;
-  r.icon = platform::MsgIcon::Error;
-  platform::ShowMessage(r);
+  MessageOnMain(text, platform::MsgIcon::Error, platform::MsgButtons::Ok, 1, caption);
 }
 
 bool LoadConfigFrom(const std::wstring& path) {
@@ -183,14 +178,7 @@ void ElevatedBranch() {
 
 [[noreturn]] void GateStop(const std::wstring& message) {
   auto& s = State();
-  if (!s.Silent) {
-    platform::MessageRequest r;
-    r.owner = MainForm().handle();
-    r.text = message;
-    r.caption = MainForm().Caption();
-    r.icon = platform::MsgIcon::Warning;
-    platform::ShowMessage(r);
-  }
+  if (!s.Silent) MessageOnMain(message, platform::MsgIcon::Warning);
   ReleaseDocuments();
   FinalCleanup();
   platform::ExitNow(5);

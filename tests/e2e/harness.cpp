@@ -332,6 +332,12 @@ std::vector<std::string> LogLines() {
   return out;
 }
 
+bool LogHasLine(const std::string& line) {
+  for (const auto& l : LogLines())
+    if (l == line) return true;
+  return false;
+}
+
 std::vector<std::string> EktmpFolders() {
   std::vector<std::string> out;
   for (const auto& n : ListDir(TempUnix()))

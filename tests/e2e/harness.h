@@ -85,6 +85,7 @@ RunResult RunSetup(const std::string& packageUnixPath, const RunOptions& options
 std::string ReadSetupLog();
 void ClearSetupLog();
 std::vector<std::string> LogLines();
+bool LogHasLine(const std::string& line);
 std::vector<std::string> EktmpFolders();  // EKTMP* names in the temporary folder
 
 // Runs ekprobe.exe and returns its key=value lines.
