@@ -125,12 +125,15 @@ void WriteLogHeader() {
 
 void ReadCommandLineValues() {
   auto& s = State();
-  if (CommandLineArgs().empty()) return;
-  if (FindParam(L"/U") != 0) {
-    s.InvokingUserName = Trim(ParamValue(L"/U"));
-    if (EqualsNoCase(s.InvokingUserName, CurrentProfileName())) s.InvokingUserName.clear();
+  if (!CommandLineArgs().empty()) {
+    if (FindParam(L"/U") != 0) {
+      s.InvokingUserName = Trim(ParamValue(L"/U"));
+      if (EqualsNoCase(s.InvokingUserName, CurrentProfileName())) s.InvokingUserName.clear();
+    }
+    if (FindParam(L"/X") != 0) s.ExtraVar = Trim(ParamValue(L"/X"));
   }
-  if (FindParam(L"/X") != 0) s.ExtraVar = Trim(ParamValue(L"/X"));
+  // The file name counts also when the file is simply double-clicked: a
+  // setup_de.exe is "de" with or without arguments.
   if (s.ExtraVar.empty() && !Switch(L"-extravardef")) s.ExtraVar = ExtraVarFromFileName(OwnFileName());
 }
 

@@ -324,3 +324,36 @@ TEST_F(Startup, MissingLanguageFileStopsWithCode4) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Startup, ExtraVarFromTheFileNameOrTheCommandLine) {
+  struct Case {
+    const char* file;
+    std::vector<std::string> args;
+    bool extravardef;
+    const char* expected;
+  } cases[] = {
+      {"setup_de.exe", {}, false, "de"},  // double-clicked: no arguments at all
+      {"setup_de.exe", {"/S", "/X", "fr"}, false, "fr"},
+      {"setup_de.exe", {"/S"}, true, ""},
+      {"setup.exe", {"/S"}, false, ""},
+      {"tool-x64 (2).exe", {"/S"}, false, "x64"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    Product p("extravar");
+    p.AddEnglish();
+    p.SetIni(Product::StandardSetup() + (c.extravardef ? "SetupParameters=-extravardef\r\n" : ""));
+    p.AddPayload("x.txt", "x");
+    p.AddRecord("x.txt|<InstallDir>\\extra-<ExtraVar>.txt|11");
+    RunOptions o;
+    o.args = c.args;
+    o.pressInstall = c.args.empty();
+    EXPECT_EQ(RunSetup(p.Build(c.file), o).exitCode, 0);
+    EXPECT_TRUE(Exists(p.installDirUnix() + "/extra-" + c.expected + ".txt")) << ListDir(p.installDirUnix()).size();
+    RemoveAll(p.installDirUnix());
+  }
+}
+
+}  // namespace
