@@ -22,7 +22,7 @@ target="$WINEPREFIX/drive_c/Program Files/Demo Notes"
 echo "Installed files under C:\\Program Files\\Demo Notes:"
 (cd "$target" && find . -mindepth 1 | sort | sed 's|^\./|  |')
 echo "Uninstall.ini:"
-sed 's/^/  /' "$target/Uninstall.ini"
+sed '1s/^\xEF\xBB\xBF//; s/^/  /' "$target/Uninstall.ini"
 log="$WINEPREFIX/drive_c/users/$(whoami)/Temp/EKSETUPLOG.TXT"
-if [ -f "$log" ]; then echo "Setup log:"; sed 's/^/  /' "$log"; fi
+if [ -f "$log" ]; then echo "Setup log:"; sed '1s/^\xEF\xBB\xBF//; s/^/  /' "$log"; fi
 exit "$code"

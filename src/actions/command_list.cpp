@@ -26,14 +26,7 @@ bool YesOrPlus(const std::wstring& field) {
 }
 
 platform::MsgResult Box(const std::wstring& text, platform::MsgIcon icon, platform::MsgButtons buttons) {
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = text;
-  r.caption = MainForm().Caption();
-  r.icon = icon;
-  r.buttons = buttons;
-  r.topmost = true;
-  return platform::ShowMessage(r);
+  return MessageOnMain(text, icon, buttons, 1, std::wstring(), true);
 }
 
 std::wstring ExpandKeepingExitCode(const std::wstring& field) {

@@ -28,12 +28,8 @@ bool ComponentsChoiceValid() {
   for (const auto& c : s.Options.CheckListBox1)
     if (c.checked) return true;
   if (!s.Silent) {
-    platform::MessageRequest r;
-    r.owner = MainForm().handle();
-    r.text = ExpandVariables(LangText(L"Messages", 34, L"Please select at least one component."));
-    r.caption = MainForm().Caption();
-    r.icon = platform::MsgIcon::Warning;
-    platform::ShowMessage(r);
+    MessageOnMain(ExpandVariables(LangText(L"Messages", 34, L"Please select at least one component.")),
+                  platform::MsgIcon::Warning);
   }
   return false;
 }

@@ -92,13 +92,8 @@ bool RunCommandLine(platform::WindowHandle owner, std::wstring_view commandLine,
     return RunProcess(owner, split.program, split.parameters, show, wait, elevate, true);
   platform::ShellOpen(owner, L"", split.program, L"", show);
   if (!askRetry) return true;
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = FormatAndExpand(LangText(L"Messages", 37, L"Click Retry to continue, or Cancel to exit."), L"");
-  r.caption = MainForm().Caption();
-  r.icon = platform::MsgIcon::Warning;
-  r.buttons = platform::MsgButtons::RetryCancel;
-  return platform::ShowMessage(r) != platform::MsgResult::Cancel;
+  return MessageOnMain(FormatAndExpand(LangText(L"Messages", 37, L"Click Retry to continue, or Cancel to exit."), L""),
+                       platform::MsgIcon::Warning, platform::MsgButtons::RetryCancel) != platform::MsgResult::Cancel;
 }
 
 }  // namespace ek

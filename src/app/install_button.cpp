@@ -22,14 +22,7 @@
 namespace ek {
 namespace {
 
-void Warn(const std::wstring& text) {
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = text;
-  r.caption = MainForm().Caption();
-  r.icon = platform::MsgIcon::Warning;
-  platform::ShowMessage(r);
-}
+void Warn(const std::wstring& text) { MessageOnMain(text, platform::MsgIcon::Warning); }
 
 // The options dialog opens here once it exists; until then the user is told.
 void OpenOptions() {}
@@ -105,9 +98,17 @@ void HandOff() {
   platform::WriteTextFile(s.SetupTempDir + L"\\eksetup.ini", MutableConfig().Serialize(), TextEncoding::Utf8Bom);
   s.SetupConfig.reset();
   s.LanguageTexts.reset();
+  // The log travels through the temporary folder: the elevated copy takes it
+  // over and leaves it there with its own lines, so one log tells the story.
+  const std::wstring logPath = LogFilePath();
+  SaveLogFile(logPath, s.SetupLog);
   MainForm().Show(false);
   const bool started = RunProcess(MainForm().handle(), file, params, show, true, true, true);
   if (!s.Silent) MainForm().Show(true);
+  bool logRead = false;
+  std::vector<std::wstring> merged = LoadLogFile(logPath, &logRead);
+  if (logRead && !merged.empty()) s.SetupLog = std::move(merged);
+  platform::DeleteFileAt(logPath);
   if (started) {
     s.InstallationCompleted = true;
     if (s.LastExitCode == L"0") {
@@ -138,12 +139,8 @@ void HandOff() {
     FinalCleanup();
     platform::ExitNow(11);
   }
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = ReplaceAll(noRights, L"<#>", L"\r\n");
-  r.caption = s.AppNameVersion;
-  r.icon = platform::MsgIcon::Error;
-  platform::ShowMessage(r);
+  MessageOnMain(ReplaceAll(noRights, L"<#>", L"\r\n"), platform::MsgIcon::Error, platform::MsgButtons::Ok, 1,
+                s.AppNameVersion);
   ReloadDocuments();
 }
 
@@ -187,19 +184,12 @@ void BInstallClick() {
       if (s.Silent) ExitSetup(5);
       const std::wstring raw = LangText(L"DestinationFolder", 7);
       const std::wstring text = FormatAndExpand(raw, s.InstallDir.substr(0, 2));
-      platform::MessageRequest r;
-      r.owner = MainForm().handle();
-      r.text = text;
-      r.caption = MainForm().Caption();
-      r.icon = platform::MsgIcon::Warning;
-      if (raw.find(L'?') != std::wstring::npos) {
-        r.buttons = platform::MsgButtons::YesNo;
-        r.defaultButton = 2;
-        if (platform::ShowMessage(r) != platform::MsgResult::Yes) return;
-      } else {
-        platform::ShowMessage(r);
+      if (raw.find(L'?') == std::wstring::npos) {
+        Warn(text);
         return;
       }
+      if (MessageOnMain(text, platform::MsgIcon::Warning, platform::MsgButtons::YesNo, 2) != platform::MsgResult::Yes)
+        return;
     }
   }
   const auto& o = s.Options;

@@ -35,22 +35,15 @@ bool FormCloseQuery() {
   if (!s.StartupDone) platform::ExitNow(0);
   if (!MainForm().InstallEnabled() && !s.InstallationCompleted && SetupBool(L"Updater") &&
       SetupBool(L"CheckUpdateBefore")) {
-    if (auto pid = platform::FindProcessByExeName(L"Updater.exe")) {
-      s.FoundProcessId = *pid;
-      platform::TerminateProcessById(*pid);
-      platform::SleepMs(1000);
+    if (IsProcessRunning(L"Updater.exe")) {
+      TerminateFoundProcess(s.FoundProcessId);
       return false;
     }
   }
   if (s.Silent || !s.InstallRunning) return true;
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = ExpandVariables(LangText(L"Messages", 1, L"Cancel the installation?"));
-  r.caption = ExpandVariables(LangText(L"Messages", 0, L"Exit Setup"));
-  r.icon = platform::MsgIcon::Question;
-  r.buttons = platform::MsgButtons::YesNo;
-  r.defaultButton = 2;
-  if (platform::ShowMessage(r) != platform::MsgResult::No) {
+  if (MessageOnMain(ExpandVariables(LangText(L"Messages", 1, L"Cancel the installation?")), platform::MsgIcon::Question,
+                    platform::MsgButtons::YesNo, 2, ExpandVariables(LangText(L"Messages", 0, L"Exit Setup"))) !=
+      platform::MsgResult::No) {
     s.CancelRequested = true;
     platform::PumpMessages();
   }

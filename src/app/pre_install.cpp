@@ -37,14 +37,7 @@ VersionRules Rules() {
 
 platform::MsgResult Ask(const std::wstring& text, platform::MsgButtons buttons, platform::MsgIcon icon,
                         int defaultButton = 1) {
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = text;
-  r.caption = MainForm().Caption();
-  r.icon = icon;
-  r.buttons = buttons;
-  r.defaultButton = defaultButton;
-  return platform::ShowMessage(r);
+  return MessageOnMain(text, icon, buttons, defaultButton);
 }
 
 bool SearchRoot(platform::RegRoot root, const std::wstring& guid) {
@@ -72,7 +65,7 @@ bool SearchRoot(platform::RegRoot root, const std::wstring& guid) {
 std::wstring InstalledInfoFile() { return ChangeExtension(State().InstalledUninstaller, L".ini"); }
 
 void WaitWhileRunning(const std::wstring& exe, bool sleepFirst) {
-  while (platform::FindProcessByExeName(exe)) {
+  while (IsProcessRunning(exe)) {
     AnimateWaitLabel(sleepFirst);
     if (!platform::PumpMessages()) break;
   }
@@ -154,7 +147,7 @@ void ExistingInstallationLoop() {
       if (ok) info.Parse(t.text);
       std::wstring program = info.ReadString(L"General", L"MainExe", info.ReadString(L"General", L"MainExecutable"));
       if (program.empty()) program = s.MainExe;
-      while (!program.empty() && platform::FindProcessByExeName(program)) {
+      while (!program.empty() && IsProcessRunning(program)) {
         if (Ask(FormatAndExpand(LangText(L"Messages", 6), appName), platform::MsgButtons::RetryCancel,
                 platform::MsgIcon::Warning) != platform::MsgResult::Retry)
           break;
@@ -166,7 +159,7 @@ void ExistingInstallationLoop() {
                               : std::wstring(L" /R");
     const std::wstring uninstaller = s.InstalledUninstaller;
     const std::wstring uninstallerName = FileNamePart(uninstaller);
-    const bool alreadyRunning = platform::FindProcessByExeName(uninstallerName).has_value();
+    const bool alreadyRunning = IsProcessRunning(uninstallerName);
 
     if (mode == 1 || (mode == 0 && s.Silent)) {
       RunProcess(MainForm().handle(), uninstaller, L"/S" + params, platform::kSwShowNormal, true, false, true);
@@ -416,6 +409,8 @@ void FormActivate() {
     mc.WriteInteger(L"Install", L"Left", left);
     mc.WriteInteger(L"Install", L"Top", top);
     platform::WriteTextFile(s.SetupTempDir + L"\\eksetup.ini", mc.Serialize(), TextEncoding::Utf8Bom);
+    // The first instance takes the log back and saves it at its end.
+    SaveLogFile(LogFilePath(), s.SetupLog);
     platform::ExitNow(s.HadErrors ? 10 : 0);
   }
   PreInstallFlow();

@@ -12,7 +12,7 @@ namespace ek {
 
 void WriteLog(std::wstring_view line) { State().SetupLog.emplace_back(line); }
 
-std::wstring LogFilePath() { return platform::TempFolder() + L"\\" + std::wstring(kLogFileName); }
+std::wstring LogFilePath() { return GetTempFolder() + L"\\" + std::wstring(kLogFileName); }
 
 bool SaveLogFile(const std::wstring& path, const std::vector<std::wstring>& lines) {
   std::wstring text;

@@ -1,6 +1,10 @@
 #include "app/setup_state.h"
 
 #include "config/record_list.h"
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/shell.h"
+#include "platform/system.h"
 
 namespace ek {
 
@@ -41,5 +45,22 @@ void ReleaseDocuments() {
   s.LanguageTexts.reset();
   s.ScratchKeyList.clear();
 }
+
+bool IsProcessRunning(std::wstring_view fileName) {
+  if (fileName.empty()) return false;
+  auto pid = platform::FindProcessByExeName(std::wstring(fileName));
+  if (!pid) return false;
+  State().FoundProcessId = *pid;
+  return true;
+}
+
+bool TerminateFoundProcess(uint32_t processId) {
+  const bool ok = platform::TerminateProcessById(processId);
+  platform::SleepMs(1000);
+  return ok;
+}
+
+std::wstring GetTempFolder() { return platform::TempFolder(); }
+std::wstring GetShellFolder(int csidl) { return platform::ShellFolder(csidl); }
 
 }  // namespace ek

@@ -148,4 +148,12 @@ inline const wchar_t* BoolText(bool value) { return value ? L"1" : L"0"; }
 // Releases SetupConfig, LanguageTexts and ScratchKeyList (exit paths).
 void ReleaseDocuments();
 
+// Whether a process with this file name runs; its id goes to FoundProcessId.
+bool IsProcessRunning(std::wstring_view fileName);
+// Ends the process and waits a second whether or not that worked.
+bool TerminateFoundProcess(uint32_t processId);
+// The user's temporary folder without the trailing backslash.
+std::wstring GetTempFolder();
+std::wstring GetShellFolder(int csidl);
+
 }  // namespace ek

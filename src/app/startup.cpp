@@ -26,12 +26,7 @@ constexpr uint64_t kMaxConfigBytes = 1ull << 30;
 std::wstring OwnFileName() { return FileNamePart(platform::ModulePath()); }
 
 void ErrorBox(const std::wstring& text, const std::wstring& caption) {
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = text;
-  r.caption = caption;
-  r.icon = platform::MsgIcon::Error;
-  platform::ShowMessage(r);
+  MessageOnMain(text, platform::MsgIcon::Error, platform::MsgButtons::Ok, 1, caption);
 }
 
 bool LoadConfigFrom(const std::wstring& path) {
@@ -48,7 +43,7 @@ bool LoadConfigFrom(const std::wstring& path) {
 // setups starting together never share one; none of the 21 names free stops.
 bool CreateSetupTempDir() {
   auto& s = State();
-  const std::wstring base = platform::TempFolder() + L"\\EKTMP";
+  const std::wstring base = GetTempFolder() + L"\\EKTMP";
   for (int n = 0; n <= 20; ++n) {
     std::wstring candidate = base + ToText(n);
     if (platform::PathExists(candidate)) continue;
@@ -130,12 +125,15 @@ void WriteLogHeader() {
 
 void ReadCommandLineValues() {
   auto& s = State();
-  if (CommandLineArgs().empty()) return;
-  if (FindParam(L"/U") != 0) {
-    s.InvokingUserName = Trim(ParamValue(L"/U"));
-    if (EqualsNoCase(s.InvokingUserName, CurrentProfileName())) s.InvokingUserName.clear();
+  if (!CommandLineArgs().empty()) {
+    if (FindParam(L"/U") != 0) {
+      s.InvokingUserName = Trim(ParamValue(L"/U"));
+      if (EqualsNoCase(s.InvokingUserName, CurrentProfileName())) s.InvokingUserName.clear();
+    }
+    if (FindParam(L"/X") != 0) s.ExtraVar = Trim(ParamValue(L"/X"));
   }
-  if (FindParam(L"/X") != 0) s.ExtraVar = Trim(ParamValue(L"/X"));
+  // The file name counts also when the file is simply double-clicked: a
+  // setup_de.exe is "de" with or without arguments.
   if (s.ExtraVar.empty() && !Switch(L"-extravardef")) s.ExtraVar = ExtraVarFromFileName(OwnFileName());
 }
 
@@ -183,14 +181,7 @@ void ElevatedBranch() {
 
 [[noreturn]] void GateStop(const std::wstring& message) {
   auto& s = State();
-  if (!s.Silent) {
-    platform::MessageRequest r;
-    r.owner = MainForm().handle();
-    r.text = message;
-    r.caption = MainForm().Caption();
-    r.icon = platform::MsgIcon::Warning;
-    platform::ShowMessage(r);
-  }
+  if (!s.Silent) MessageOnMain(message, platform::MsgIcon::Warning);
   ReleaseDocuments();
   FinalCleanup();
   platform::ExitNow(5);

@@ -96,14 +96,7 @@ int OverwriteModeOf(wchar_t c) { return (c >= L'0' && c <= L'9') ? c - L'0' : 1;
 
 platform::MsgResult Box(const std::wstring& text, const std::wstring& caption, platform::MsgButtons buttons,
                         int defaultButton = 1) {
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = text;
-  r.caption = caption;
-  r.icon = platform::MsgIcon::Error;
-  r.buttons = buttons;
-  r.defaultButton = defaultButton;
-  return platform::ShowMessage(r);
+  return MessageOnMain(text, platform::MsgIcon::Error, buttons, defaultButton, caption);
 }
 
 // Position after a drive prefix, or after the server name of "\\server\".
@@ -136,14 +129,7 @@ bool CreateFoldersFor(const std::wstring& d, const std::wstring& rawRecord, bool
       }
       Abort();
     }
-    if (!s.Silent) {
-      platform::MessageRequest r;
-      r.owner = MainForm().handle();
-      r.text = FormatAndExpand(e + L"<#><#>" + LangText(L"Messages", 28), folder);
-      r.caption = L"Setup";
-      r.icon = platform::MsgIcon::Error;
-      platform::ShowMessage(r);
-    }
+    if (!s.Silent) Box(FormatAndExpand(e + L"<#><#>" + LangText(L"Messages", 28), folder), L"Setup", platform::MsgButtons::Ok);
     Abort();
   }
   return true;
@@ -303,7 +289,7 @@ void InstallFiles() {
     if (platform::FileExists(xd)) {
       const std::wstring name = FileNamePart(d);
       const std::wstring ext = FoldCase(ExtensionPart(d));
-      if (ext == L".EXE" && platform::FindProcessByExeName(name)) {
+      if (ext == L".EXE" && IsProcessRunning(name)) {
         platform::ShellOpen(nullptr, L"", L"cmd.exe", L"/C taskkill /F /IM " + name + L" /T", platform::kSwHide);
         platform::SleepMs(1000);
       }

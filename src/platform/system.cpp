@@ -111,7 +111,14 @@ bool MemberOfBuiltinGroup(DWORD rid) {
 }  // namespace
 
 bool IsUserAdmin() {
-  if (EnvironmentValue(L"EK_TEST_AS_STANDARD_USER") == L"1") return false;
+  // The seam holds for this process only: a program it starts elevated must
+  // see the rights it was given, as on a real system.
+  static const bool standardUser = [] {
+    const bool set = EnvironmentValue(L"EK_TEST_AS_STANDARD_USER") == L"1";
+    ::SetEnvironmentVariableW(L"EK_TEST_AS_STANDARD_USER", nullptr);
+    return set;
+  }();
+  if (standardUser) return false;
   return MemberOfBuiltinGroup(DOMAIN_ALIAS_RID_ADMINS) || MemberOfBuiltinGroup(DOMAIN_ALIAS_RID_POWER_USERS);
 }
 

@@ -26,8 +26,9 @@ std::wstring WindowsProductName(const OsVersion& v);
 std::wstring OsDescription(const OsVersion& v, bool is64BitOs);
 
 // Active member of Administrators or Power Users. The environment variable
-// EK_TEST_AS_STANDARD_USER=1 makes it answer false: the seam through which the
-// tests reach the paths of a user without rights.
+// EK_TEST_AS_STANDARD_USER=1 makes it answer false for this process (the
+// variable is removed, so programs it starts do not inherit it): the seam
+// through which the tests reach the paths of a user without rights.
 bool IsUserAdmin();
 bool Is64BitOs();
 

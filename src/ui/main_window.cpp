@@ -12,6 +12,19 @@ MainWindow& MainForm() {
   return window;
 }
 
+platform::MsgResult MessageOnMain(const std::wstring& text, platform::MsgIcon icon, platform::MsgButtons buttons,
+                                  int defaultButton, const std::wstring& caption, bool topmost) {
+  platform::MessageRequest r;
+  r.owner = MainForm().handle();
+  r.text = text;
+  r.caption = caption.empty() ? MainForm().Caption() : caption;
+  r.icon = icon;
+  r.buttons = buttons;
+  r.defaultButton = defaultButton;
+  r.topmost = topmost;
+  return platform::ShowMessage(r);
+}
+
 bool MainWindow::Create(const Events& events) {
   platform::InitCommonControls();
   if (!form_.Create(L"Setup", 494, 376, 0xFFFFFF)) return false;

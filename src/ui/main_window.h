@@ -77,4 +77,10 @@ class MainWindow {
 
 MainWindow& MainForm();
 
+// A message box owned by the main window; the caption is the window's own
+// unless one is given.
+platform::MsgResult MessageOnMain(const std::wstring& text, platform::MsgIcon icon,
+                                  platform::MsgButtons buttons = platform::MsgButtons::Ok, int defaultButton = 1,
+                                  const std::wstring& caption = std::wstring(), bool topmost = false);
+
 }  // namespace ek

@@ -79,11 +79,21 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
   return pid;
 }
 
+// The high-water mark of the process's resident memory, in KB.
+long PeakOf(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  return 0;
+}
+
 // Waits for the process; kills it after the timeout.
-int WaitFor(pid_t pid, int timeoutSec, bool* timedOut) {
+int WaitFor(pid_t pid, int timeoutSec, bool* timedOut, long* peakKb = nullptr) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSec);
   int status = 0;
   while (true) {
+    if (peakKb) *peakKb = std::max(*peakKb, PeakOf(pid));
     pid_t r = ::waitpid(pid, &status, WNOHANG);
     if (r == pid) break;
     if (std::chrono::steady_clock::now() > end) {
@@ -289,8 +299,10 @@ RunResult RunWine(const std::string& exe, const RunOptions& options) {
   pid_t watch = Spawn(watcher, BaseEnvironment({}), -1);
   std::vector<std::string> argv = {"wine", exe};
   argv.insert(argv.end(), options.args.begin(), options.args.end());
+  const auto start = std::chrono::steady_clock::now();
   pid_t pid = Spawn(argv, BaseEnvironment(options.env), -1);
-  result.exitCode = pid > 0 ? WaitFor(pid, options.timeoutSec, &result.timedOut) : -1;
+  result.exitCode = pid > 0 ? WaitFor(pid, options.timeoutSec, &result.timedOut, &result.peakKb) : -1;
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (watch > 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ::kill(watch, SIGKILL);
@@ -323,6 +335,12 @@ std::vector<std::string> LogLines() {
     out.push_back(line);
   }
   return out;
+}
+
+bool LogHasLine(const std::string& line) {
+  for (const auto& l : LogLines())
+    if (l == line) return true;
+  return false;
 }
 
 std::vector<std::string> EktmpFolders() {

@@ -73,6 +73,8 @@ struct RunResult {
   int exitCode = -1;
   bool timedOut = false;
   std::vector<std::string> dialogs;  // "caption\ttext" of each answered box
+  long peakKb = 0;                   // peak resident memory of the process
+  double seconds = 0;                // wall time
 };
 
 // Runs a Windows program (any .exe) under Wine and waits for it.
@@ -83,6 +85,7 @@ RunResult RunSetup(const std::string& packageUnixPath, const RunOptions& options
 std::string ReadSetupLog();
 void ClearSetupLog();
 std::vector<std::string> LogLines();
+bool LogHasLine(const std::string& line);
 std::vector<std::string> EktmpFolders();  // EKTMP* names in the temporary folder
 
 // Runs ekprobe.exe and returns its key=value lines.

@@ -27,11 +27,6 @@ class InstallFiles : public ::testing::Test {
   }
   std::vector<std::string> cleanup_;
 
-  static bool LogHas(const std::string& line) {
-    for (const auto& l : LogLines())
-      if (l == line) return true;
-    return false;
-  }
 };
 
 std::string Pattern(size_t n) {
@@ -196,14 +191,14 @@ TEST_F(InstallFiles, UnwritableDestinationAbortsOrIsSkippedWithSwitch) {
     fs::create_directories(dir + "/blocked.txt");
     RunResult r = RunSetup(pkg, {{"/S"}});
     EXPECT_TRUE(r.dialogs.empty());
-    EXPECT_TRUE(LogHas("Unable to create file: " + p.installDirWin() + "\\blocked.txt")) << ReadSetupLog();
+    EXPECT_TRUE(LogHasLine("Unable to create file: " + p.installDirWin() + "\\blocked.txt")) << ReadSetupLog();
     if (ignore) {
       EXPECT_EQ(r.exitCode, 0);
       EXPECT_TRUE(Exists(dir + "/after.txt"));
-      EXPECT_TRUE(LogHas("CompletedWithError=1"));
+      EXPECT_TRUE(LogHasLine("CompletedWithError=1"));
     } else {
       EXPECT_EQ(r.exitCode, 9);
-      EXPECT_TRUE(LogHas("ExitCode=9"));
+      EXPECT_TRUE(LogHasLine("ExitCode=9"));
       EXPECT_FALSE(Exists(dir + "/after.txt"));
     }
   }

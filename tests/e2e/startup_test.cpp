@@ -30,11 +30,6 @@ class Startup : public ::testing::Test {
     return p.Build();
   }
 
-  static bool LogHas(const std::string& line) {
-    for (const auto& l : LogLines())
-      if (l == line) return true;
-    return false;
-  }
   static bool LogStartsWith(const std::string& prefix) {
     for (const auto& l : LogLines())
       if (l.rfind(prefix, 0) == 0) return true;
@@ -107,7 +102,7 @@ TEST_F(Startup, ConfigArchiveWithoutIniOrDamagedStopsWithCode6) {
     p.tweak.rawConfigZip = c.zip;
     RunResult r = RunSetup(p.Build(), {{"/S", "/L"}});
     EXPECT_EQ(r.exitCode, 6);
-    EXPECT_TRUE(LogHas("Halt=6-Unable to extract files. Please try again.")) << ReadSetupLog();
+    EXPECT_TRUE(LogHasLine("Halt=6-Unable to extract files. Please try again.")) << ReadSetupLog();
   }
 }
 
@@ -173,7 +168,7 @@ TEST_F(Startup, ArchivesFromIndependentWritersAreRead) {
     p.tweak.rawConfigZip = zip;
     RunResult r = RunSetup(p.Build(), {{"/S", "/L"}});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(LogHas("InstallationCompleted=1")) << ReadSetupLog();
+    EXPECT_TRUE(LogHasLine("InstallationCompleted=1")) << ReadSetupLog();
   }
 }
 
@@ -182,7 +177,7 @@ TEST_F(Startup, TempFolderTakesTheFirstFreeNumber) {
   Product p("ektmp");
   RunResult r = RunSetup(Package(p), {{"/S", "/L"}});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_TRUE(LogHas("SetupTempDir=" + TempWin() + "\\EKTMP3")) << ReadSetupLog();
+  EXPECT_TRUE(LogHasLine("SetupTempDir=" + TempWin() + "\\EKTMP3")) << ReadSetupLog();
   // The other setups' folders are untouched.
   for (int i = 0; i < 3; ++i) {
     EXPECT_TRUE(IsDir(TempUnix() + "/EKTMP" + std::to_string(i)));
@@ -218,8 +213,8 @@ TEST_F(Startup, SilentRunRefusedByNoSilentSwitch) {
     if (noSaveLog) {
       EXPECT_EQ(ReadSetupLog(), "");
     } else {
-      EXPECT_TRUE(LogHas("Error=Silent Installation Is Not Allowed")) << ReadSetupLog();
-      EXPECT_TRUE(LogHas("CompletedWithError=1"));
+      EXPECT_TRUE(LogHasLine("Error=Silent Installation Is Not Allowed")) << ReadSetupLog();
+      EXPECT_TRUE(LogHasLine("CompletedWithError=1"));
     }
     EXPECT_FALSE(Exists(p.installDirUnix()));
   }
@@ -289,7 +284,7 @@ TEST_F(Startup, OperatingSystemGateOnTwoWindowsVersions) {
     RunResult silent = RunSetup(pkg, {{"/S", "/L"}});
     EXPECT_EQ(silent.exitCode, 5);
     EXPECT_TRUE(silent.dialogs.empty());
-    EXPECT_TRUE(LogHas(c.osLine)) << ReadSetupLog();
+    EXPECT_TRUE(LogHasLine(c.osLine)) << ReadSetupLog();
     RunResult shown = RunSetup(pkg, {});
     EXPECT_EQ(shown.exitCode, 5);
     ASSERT_EQ(shown.dialogs.size(), 1u);
@@ -321,11 +316,44 @@ TEST_F(Startup, MissingLanguageFileStopsWithCode4) {
   RunResult silent = RunSetup(pkg, {{"/S", "/L"}});
   EXPECT_EQ(silent.exitCode, 4);
   EXPECT_TRUE(silent.dialogs.empty());
-  EXPECT_TRUE(LogHas("Halt=4-Language file was not found.")) << ReadSetupLog();
+  EXPECT_TRUE(LogHasLine("Halt=4-Language file was not found.")) << ReadSetupLog();
   RunResult shown = RunSetup(pkg, {});
   EXPECT_EQ(shown.exitCode, 4);
   ASSERT_EQ(shown.dialogs.size(), 1u);
   EXPECT_TRUE(Contains(shown.dialogs[0], "Language file was not found."));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Startup, ExtraVarFromTheFileNameOrTheCommandLine) {
+  struct Case {
+    const char* file;
+    std::vector<std::string> args;
+    bool extravardef;
+    const char* expected;
+  } cases[] = {
+      {"setup_de.exe", {}, false, "de"},  // double-clicked: no arguments at all
+      {"setup_de.exe", {"/S", "/X", "fr"}, false, "fr"},
+      {"setup_de.exe", {"/S"}, true, ""},
+      {"setup.exe", {"/S"}, false, ""},
+      {"tool-x64 (2).exe", {"/S"}, false, "x64"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    Product p("extravar");
+    p.AddEnglish();
+    p.SetIni(Product::StandardSetup() + (c.extravardef ? "SetupParameters=-extravardef\r\n" : ""));
+    p.AddPayload("x.txt", "x");
+    p.AddRecord("x.txt|<InstallDir>\\extra-<ExtraVar>.txt|11");
+    RunOptions o;
+    o.args = c.args;
+    o.pressInstall = c.args.empty();
+    EXPECT_EQ(RunSetup(p.Build(c.file), o).exitCode, 0);
+    EXPECT_TRUE(Exists(p.installDirUnix() + "/extra-" + c.expected + ".txt")) << ListDir(p.installDirUnix()).size();
+    RemoveAll(p.installDirUnix());
+  }
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ class ZipWriter {
       zip_source_free(src);
       return Fail(error);
     }
-    zip_set_file_compression(za_, static_cast<zip_uint64_t>(idx), store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 9);
+    zip_set_file_compression(za_, static_cast<zip_uint64_t>(idx), store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 6);
     struct stat st;
     if (::stat(source.c_str(), &st) == 0) zip_file_set_mtime(za_, static_cast<zip_uint64_t>(idx), st.st_mtime, 0);
     // Made by an MS-DOS host: the low byte carries the Windows attributes.

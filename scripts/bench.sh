@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs the benchmarks; each prints ratios against a reference run made in the
+# same command. Arguments: the install benchmark's big-file size in MB and
+# small-file count (defaults 500 and 10000).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$(bash "$root/scripts/configure.sh")"
+cmake --build "$build" -j"$(nproc)"
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all EK_BUILD_DIR="$build" EK_SOURCE_DIR="$root"
+echo "== ZIP reader against Info-ZIP unzip"
+"$build/host/zip_read_bench" 400 "$build/bench-work"
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  wineserver -k 2>/dev/null || true
+  wineserver -p
+  wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
+  trap "wineserver -k 2>/dev/null || true" EXIT
+  echo "== Variable expansion"
+  wine "$0/bin/expand_bench.exe"
+  echo "== Silent installation against unzip"
+  "$0/host/install_bench" "$1" "$2"' "$build" "${1:-500}" "${2:-10000}"
