@@ -143,7 +143,9 @@ void FailDataArchive() {
 
 void AbortInstall(bool fromFileStage) {
   auto& s = State();
-  if (fromFileStage) UnpackUninstallerForRollback();
+  // A halt after the file stage rolls back too: the copy of the data archive
+  // is still there to take the uninstaller from.
+  if (fromFileStage || !platform::FileExists(s.SetupTempDir + L"\\Uninstall.exe")) UnpackUninstallerForRollback();
   s.SetupConfig.reset();
   s.LanguageTexts.reset();
   SaveUninstallIni();

@@ -108,27 +108,46 @@ TEST_F(Uninstall, RoundTripLeavesThePrefixAsItWas) {
   EXPECT_LT(beforeCmd, after);
 }
 
-TEST_F(Uninstall, FailureInTheFileStageRollsBackToThePrefixAsItWas) {
-  Product p("rollback");
-  p.AddEnglish();
-  p.SetIni(Product::StandardSetup() + "Uninstall=1\r\nShowAddRemove=1\r\n");
-  p.AddPayload("a.txt", "a\r\n");
-  p.AddRecord("a.txt|<InstallDir>\\a.txt|11");
-  p.AddRecord("a.txt|<InstallDir>\\docs\\deep\\b.txt|11");
-  p.AddRecord("a.txt|<InstallDir>\\data|11");
-  // A folder is needed where the previous record put a file: it cannot be made.
-  p.AddRecord("a.txt|<InstallDir>\\data\\c.txt|11");
-  p.AddRecord("a.txt|<InstallDir>\\never.txt|11");
-  cleanup_.push_back(p.installDirUnix());
-  const std::string pkg = p.Build();
+TEST_F(Uninstall, AbortedInstallationsRollBackToThePrefixAsItWas) {
   const Snapshot before = TakeSnapshot();
-  RunResult r = RunSetup(pkg, {{"/S", "/L"}});
-  EXPECT_EQ(r.exitCode, 9);
-  EXPECT_TRUE(r.dialogs.empty());
-  EXPECT_TRUE(Contains(ReadSetupLog(), "Error creating folder: " + p.installDirWin() + "\\data")) << ReadSetupLog();
-  ClearSetupLog();
-  EXPECT_FALSE(Exists(UninstallLog())) << ReadFile(UninstallLog());
-  EXPECT_EQ(SnapshotDiff(before, TakeSnapshot()), "");
+  {
+    SCOPED_TRACE("a folder that cannot be made in the middle of the file stage");
+    Product p("rollback");
+    p.AddEnglish();
+    p.SetIni(Product::StandardSetup() + "Uninstall=1\r\nShowAddRemove=1\r\n");
+    p.AddPayload("a.txt", "a\r\n");
+    p.AddRecord("a.txt|<InstallDir>\\a.txt|11");
+    p.AddRecord("a.txt|<InstallDir>\\docs\\deep\\b.txt|11");
+    p.AddRecord("a.txt|<InstallDir>\\data|11");
+    // A folder is needed where the previous record put a file.
+    p.AddRecord("a.txt|<InstallDir>\\data\\c.txt|11");
+    p.AddRecord("a.txt|<InstallDir>\\never.txt|11");
+    cleanup_.push_back(p.installDirUnix());
+    RunResult r = RunSetup(p.Build(), {{"/S", "/L"}});
+    EXPECT_EQ(r.exitCode, 9);
+    EXPECT_TRUE(r.dialogs.empty());
+    EXPECT_TRUE(LogHasLine("Error creating folder: " + p.installDirWin() + "\\data")) << ReadSetupLog();
+    ClearSetupLog();
+    EXPECT_FALSE(Exists(UninstallLog())) << ReadFile(UninstallLog());
+    EXPECT_EQ(SnapshotDiff(before, TakeSnapshot()), "");
+  }
+  {
+    SCOPED_TRACE("a command that halts after the installation");
+    Product p("halt");
+    p.AddEnglish();
+    p.SetIni(Product::StandardSetup() + "Uninstall=1\r\nShowAddRemove=1\r\n[Commands]\r\n"
+             "0=" + Argdump() + "*?rolled back*?HIDE*?AFTER UNINSTALLATION*?Yes*?*?No\r\n"
+             "1=IF 1=1*?HALT()*?NORMAL*?AFTER INSTALLATION*?No*?*?No\r\n");
+    p.AddPayload("a.txt", "a\r\n");
+    p.AddRecord("a.txt|<InstallDir>\\a.txt|11");
+    p.AddRecord("a.txt|<InstallDir>\\docs\\b.txt|11");
+    cleanup_.push_back(p.installDirUnix());
+    RunResult r = RunSetup(p.Build(), {{"/S"}, 120, "default", false, DumpEnv()});
+    EXPECT_EQ(r.exitCode, 9);
+    // The uninstall-time command recorded before the halt belongs to the roll-back.
+    EXPECT_TRUE(Contains(DumpLog(), "\" rolled back")) << DumpLog();
+    EXPECT_EQ(SnapshotDiff(before, TakeSnapshot()), "");
+  }
 }
 
 TEST_F(Uninstall, InteractiveAsksKeepsTheUsersChangesAndReports) {
