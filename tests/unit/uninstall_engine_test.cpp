@@ -392,7 +392,7 @@ TEST_F(UninstallEngine, DamagedEntriesTouchNothing) {
           L"3={DIR}\\keep\\*.txt\r\n"
           L"[Folders]\r\n0={DIR}\\keep\\x\\..\r\n1=" + templates + L"\r\n2=C:\\\r\n"
           L"[RegistryKeys]\r\n0=DHKEY_CURRENT_USER\\Software\r\n1=DHKEY_DEFAULT\\{KEY}\r\n2=DHKEY_CURRENT_USER\\{KEY}\\..\r\n"
-          L"[RegistryValues]\r\n0=DHKEY_CURRENT_USER\\{KEY}\r\n1=QHKEY_CURRENT_USER\\{KEY}*?\r\n"
+          L"[RegistryValues]\r\n0=DHKEY_CURRENT_USER\\{KEY}\r\n1=D\\HKEY_CURRENT_USER\\{KEY}*?\r\n"
           L"[INIValues]\r\n0=relative.ini*?S*?k\r\n[Environment]\r\n0=DXPATH\r\n1=RUPATH*?x\r\n"
           L"[ActiveX]\r\n0=server.dll\r\n");
   const Report r = RemoveAll();

@@ -120,19 +120,22 @@ bool CleanKeyPath(std::wstring_view key) {
 std::optional<RegistryEntry> ParseRegistryKeyEntry(std::wstring_view text) {
   RegistryEntry e;
   std::wstring_view t = text;
-  if (t.empty()) return std::nullopt;
-  switch (t[0]) {
-    case L'3': e.mark = ViewMark::View32; t.remove_prefix(1); break;
-    case L'6': e.mark = ViewMark::View64; t.remove_prefix(1); break;
-    case L'D':
-    case L'd': t.remove_prefix(1); break;
-    case L'H':
-    case L'h': break;  // a record without a view field leaves the mark out
-    default: return std::nullopt;
+  auto rootOf = [&](std::wstring_view s, size_t& slash) {
+    slash = s.find(L'\\');
+    return slash != std::wstring_view::npos && ParseRoot(s.substr(0, slash), e.root);
+  };
+  size_t slash = 0;
+  // The mark is the first letter of the record's view field: "3", "6", or
+  // another letter for the default view; a record without a view field
+  // leaves it out.
+  if (!rootOf(t, slash)) {
+    const wchar_t m = t.empty() ? 0 : t[0];
+    const bool letterOrDigit = (m >= L'0' && m <= L'9') || (m >= L'A' && m <= L'Z') || (m >= L'a' && m <= L'z');
+    if (!letterOrDigit) return std::nullopt;
+    e.mark = m == L'3' ? ViewMark::View32 : m == L'6' ? ViewMark::View64 : ViewMark::Default;
+    t.remove_prefix(1);
+    if (!rootOf(t, slash)) return std::nullopt;
   }
-  const size_t slash = t.find(L'\\');
-  if (slash == std::wstring_view::npos) return std::nullopt;
-  if (!ParseRoot(t.substr(0, slash), e.root)) return std::nullopt;
   e.key = std::wstring(t.substr(slash + 1));
   if (!CleanKeyPath(e.key)) return std::nullopt;
   return e;
@@ -360,16 +363,15 @@ std::optional<std::wstring> RemoveIniKey(std::wstring_view text, std::wstring_vi
   if (found == npos) return std::nullopt;
   lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(found));
   // A section that has nothing left goes with its header and its blank
-  // lines; when it was the last one, the blank line that separated it from
-  // the section before goes too.
+  // lines; when it was the last one, so does the one blank line that the
+  // installation put before a section it added at the end.
   size_t end = header + 1;
   bool empty = true;
   for (; end < lines.size() && !SectionName(lines[end].content); ++end)
     if (!lines[end].content.empty()) empty = false;
   if (empty) {
     size_t begin = header;
-    if (end == lines.size())
-      while (begin > 0 && lines[begin - 1].content.empty()) --begin;
+    if (end == lines.size() && begin > 0 && lines[begin - 1].content.empty()) --begin;
     lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(begin), lines.begin() + static_cast<std::ptrdiff_t>(end));
   }
   std::wstring out;
