@@ -203,4 +203,154 @@ TEST_F(Actions, EveryKindOfEntryLandsAndIsRecorded) {
   EXPECT_EQ(Values(ini, "ActiveX"), (Entries{dir + "\\ekcomserver.dll"}));
 }
 
+TEST_F(Actions, CurrentUserWithoutRightsStaysInTheUsersOwnPlaces) {
+  Product p("actionscu");
+  const std::string id = p.guid().substr(1, 8);
+  const std::string key = "Software\\EkTest" + p.guid();
+  const std::string ext = "ekcu" + id;
+  const std::string env = "EK_CU_" + id;
+  const std::string dir = p.installDirWin();
+  p.AddEnglish();
+  p.SetIni(Product::StandardSetup() +
+           "Uninstall=1\r\nShowAddRemove=1\r\n"
+           "[Shortcuts]\r\n"
+           "0=<CommonDesktop>*?<AppName> " + id + "*?<InstallDir>\\app.exe*?*?*?*?*?*?Normal*?No\r\n"
+           "[Registry]\r\n"
+           "0=HKLM\\" + key + "*?Machine*?REG_SZ*?for the user*?Yes*?Yes*?Default\r\n"
+           "1=HKCR\\." + ext + "x*?*?REG_SZ*?" + ext + "xfile*?Yes*?Yes*?Default\r\n"
+           "[Extensions]\r\n"
+           "ext=" + ext + "*?<InstallDir>\\app.exe*?Own document*?*?*?*?*?\r\n"
+           "[Environments]\r\n"
+           "0=" + env + "*?mine*?OVERWRITE*?Yes*?Default\r\n");
+  p.AddPayload("app.exe", "stand-in");
+  p.AddRecord("app.exe|<InstallDir>\\app.exe|11");
+  const std::string pkg = p.Build();
+  const std::string uninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + p.guid();
+  regKeys_ = {"HKCU\\" + key, "HKLM\\" + key, "HKCU\\Software\\Classes\\." + ext + "x", "HKCU\\Software\\Classes\\." + ext,
+              "HKCU\\Software\\Classes\\" + ext + "file", "HKCU\\" + uninstallKey};
+  regValues_ = {{"HKCU\\Environment", env}};
+  dirs_ = {p.installDirUnix()};
+
+  RunOptions o;
+  o.args = {"/S", "/CU"};
+  o.env = {{"EK_TEST_AS_STANDARD_USER", "1"}};
+  RunResult r = RunSetup(pkg, o);
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(r.dialogs.empty());
+  const std::string ini = p.installDirUnix() + "/Uninstall.ini";
+  EXPECT_EQ(ReadIni(ini)["General"]["Admin"], "0");
+  EXPECT_EQ(ReadIni(ini)["General"]["AllUsers"], "0");
+
+  // Machine-wide keys and classes go below the user's own key.
+  EXPECT_EQ(RegValue("HKCU", key, "Machine"), "for the user");
+  EXPECT_FALSE(RegKeyExists("HKLM", key));
+  EXPECT_EQ(RegValue("HKCU", "Software\\Classes\\." + ext + "x", ""), ext + "xfile");
+  const Entries regKeys = Values(ini, "RegistryKeys");
+  const Entries regValues = Values(ini, "RegistryValues");
+  EXPECT_TRUE(Has(regValues, "DHKEY_CURRENT_USER\\" + key + "*?Machine"));
+  EXPECT_TRUE(Has(regValues, "DHKEY_CURRENT_USER\\Software\\Classes\\." + ext + "x*?"));
+  EXPECT_TRUE(Has(regKeys, "DHKEY_CURRENT_USER\\Software\\Classes\\." + ext + "x"));
+
+  // The all-users desktop becomes the user's own.
+  const std::string link = Probe({"folder", "0"})["path"] + "\\EkTest actionscu " + id + ".lnk";
+  dirs_.push_back(UnixPath(link));
+  EXPECT_EQ(Probe({"link", link})["target"], dir + "\\app.exe");
+  EXPECT_TRUE(Has(Values(ini, "Files"), link)) << link;
+
+  // The user's association. (Wine's HKEY_CLASSES_ROOT does not merge the
+  // user's classes, so the shell cannot be asked here; the keys are read.)
+  EXPECT_EQ(RegValue("HKCU", "Software\\Classes\\." + ext, ""), ext + "file");
+  EXPECT_EQ(RegValue("HKCU", "Software\\Classes\\" + ext + "file\\shell\\open\\command", ""),
+            "\"" + dir + "\\app.exe\" \"%1\"");
+  EXPECT_TRUE(Has(regKeys, "3HKEY_CURRENT_USER\\SOFTWARE\\Classes\\." + ext));
+
+  // The user's environment.
+  EXPECT_EQ(Probe({"env", env})["value"], "mine");
+  EXPECT_EQ(Values(ini, "Environment"), (Entries{"DU" + env}));
+
+  // Listed among the installed programs from the user's own key.
+  EXPECT_TRUE(Contains(WineOutput({"uninstaller", "--list"}), p.guid() + "|||EkTest actionscu"));
+  EXPECT_EQ(regKeys.back(), "DHKEY_CURRENT_USER\\" + uninstallKey);
+}
+
+TEST_F(Actions, FailuresAreLoggedAndTheInstallationGoesOn) {
+  Product p("actionsfail");
+  const std::string id = p.guid().substr(1, 8);
+  const std::string key = "Software\\EkTest" + p.guid();
+  const std::string volatileKey = "HARDWARE\\DESCRIPTION\\System\\EkTest" + p.guid();
+  const std::string dir = p.installDirWin();
+  p.AddEnglish();
+  p.SetIni(Product::StandardSetup() +
+           "Uninstall=1\r\n"
+           "[Registry]\r\n"
+           "0=HKLM\\" + volatileKey + "*?V*?REG_SZ*?x*?Yes*?Yes*?Default\r\n"
+           "1=HKCU\\" + key + "*?Count*?REG_DWORD*?abc*?Yes*?Yes*?Default\r\n"
+           "2=HKCU\\" + key + "*?After*?REG_SZ*?written*?Yes*?Yes*?Default\r\n"
+           "[INI]\r\n"
+           "0=<InstallDir>\\blocker\\x.ini*?S*?k*?v*?Yes*?Yes*?No\r\n"
+           "1=<InstallDir>\\ok.ini*?S*?k*?v*?Yes*?Yes*?No\r\n"
+           "[Extensions]\r\n"
+           "ext=.ekbad" + id + "*?<InstallDir>\\app.exe*?Doc*?" + std::string(300, 'p') + "*?*?*?*?\r\n"
+           "[Environments]\r\n"
+           "0=EK_BAD_" + id + "*?x*?OVERWRITE*?Yes*?Elsewhere\r\n"
+           "[Others]\r\n"
+           "0=FONT*?<InstallDir>\\missing.ttf*?Yes\r\n"
+           "1=Font*?<InstallDir>\\junk.ttf*?Yes\r\n");
+  p.AddPayload("junk.ttf", "not a font");
+  p.AddPayload("blocker", "a file where a folder should be");
+  p.AddRecord("junk.ttf|<InstallDir>\\junk.ttf|11");
+  p.AddRecord("blocker|<InstallDir>\\blocker|11");
+  const std::string pkg = p.Build();
+  regKeys_ = {"HKCU\\" + key, "HKLM\\Software\\Classes\\.ekbad" + id};
+  dirs_ = {p.installDirUnix()};
+
+  const std::vector<std::string> lines = {
+      "Error creating registry key: HKEY_LOCAL_MACHINE\\" + volatileKey,
+      "Error writing registry value: HKEY_CURRENT_USER\\" + key + ": Count",
+      "Error creating directory: " + dir + "\\blocker",
+      "Error editing INI file: " + dir + "\\blocker\\x.ini",
+      "Error creating association: .ekbad" + id,
+      "Access Denied: Unable to set environment variable (Elsewhere): EK_BAD_" + id,
+      "Font file not found: " + dir + "\\missing.ttf",
+      "Error registering font: " + dir + "\\junk.ttf",
+  };
+  // Silent, without /L: the errors alone leave the log behind.
+  RunResult r = RunSetup(pkg, {{"/S"}});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(r.dialogs.empty());
+  for (const auto& line : lines) EXPECT_TRUE(LogHas(line)) << line << "\n" << ReadSetupLog();
+  EXPECT_TRUE(LogHas("InstallationCompleted=1"));
+  EXPECT_TRUE(LogHas("CompletedWithError=1"));
+  // Each failure ended only its own record.
+  EXPECT_EQ(RegValue("HKCU", key, "After"), "written");
+  EXPECT_TRUE(Exists(p.installDirUnix() + "/ok.ini"));
+  const std::string ini = p.installDirUnix() + "/Uninstall.ini";
+  const Entries regKeys = Values(ini, "RegistryKeys");
+  EXPECT_FALSE(Has(regKeys, "DHKEY_LOCAL_MACHINE\\" + volatileKey));  // taken back
+  EXPECT_FALSE(Has(Values(ini, "RegistryValues"), "DHKEY_CURRENT_USER\\" + key + "*?Count"));
+  EXPECT_TRUE(Values(ini, "Fonts").empty());
+  EXPECT_TRUE(Values(ini, "Environment").empty());
+
+  // Interactive: every failure shows its box, and the default answers go on.
+  ClearSetupLog();
+  RemoveAll(p.installDirUnix());
+  RunOptions o;
+  o.pressInstall = true;
+  RunResult shown = RunSetup(pkg, o);
+  std::string all;
+  for (const auto& d : shown.dialogs) all += d + "\n";
+  const std::vector<std::string> texts = {
+      "Setup\tError creating registry key:|HKEY_LOCAL_MACHINE\\" + volatileKey + "||Access is denied.||Continue anyway?",
+      "Setup\tError creating registry value:|HKEY_CURRENT_USER\\" + key + ": Count||Access is denied.||Continue anyway?",
+      "Setup\tError writing INI value:|" + dir + "\\blocker\\x.ini||Access is denied.",
+      "Setup\tError creating association for:|.ekbad" + id + "||Access is denied.",
+      "Setup\tUnable to set Environment Variable: EK_BAD_" + id + "||You don't have enough rights",
+      "Setup\tFile not found:|" + dir + "\\missing.ttf",
+      "Setup\tError registering font:|" + dir + "\\junk.ttf",
+  };
+  for (const auto& t : texts) EXPECT_TRUE(Contains(all, t)) << t << "\n---\n" << all;
+  EXPECT_EQ(shown.dialogs.size(), texts.size()) << all;
+  EXPECT_EQ(RegValue("HKCU", key, "After"), "written");
+}
+
 }  // namespace
