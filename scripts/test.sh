@@ -13,4 +13,8 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   wineserver -k 2>/dev/null || true
   wineserver -p
   trap "wineserver -k 2>/dev/null || true" EXIT
+  # The first Wine program of a session starts the services, which keep its
+  # standard handles: started without pipes, they cannot hold the output of
+  # the test discovery open until its timeout.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   ctest --output-on-failure -j"$(nproc)" "$@"' ctest-run "$@"
