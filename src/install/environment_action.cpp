@@ -97,6 +97,8 @@ void ApplyEnvironmentRecord(std::wstring_view record) {
   auto& s = State();
   Variable v;
   v.name = ExpandVariables(f[0]);
+  // Without a name the record would write the key's default value.
+  if (Trim(v.name).empty()) return;
   v.part = ExpandVariables(f[1]);
   const std::wstring action = ToUpperAscii(f[2]);
   v.record = ToUpperAscii(f[3]) == L"YES";

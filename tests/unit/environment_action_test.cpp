@@ -153,6 +153,10 @@ TEST_F(EnvironmentAction, ScopesAndFailures) {
   State().HadErrors = false;
   ApplyEnvironmentRecord(name_ + L"_2*?y*?REPLACE*?Yes*?User");
   ApplyEnvironmentRecord(name_ + L"_2*?y*?OVERWRITE*?Yes");  // four fields
+  ApplyEnvironmentRecord(L"*?y*?OVERWRITE*?Yes*?User");         // no name
+  RegKey env;
+  ASSERT_TRUE(env.Open(RegRoot::CurrentUser, L"Environment", kView, false));
+  EXPECT_FALSE(env.ValueExists(L""));
   EXPECT_EQ(Text(*Value(false, name_ + L"_2")), L"x");
   EXPECT_FALSE(State().HadErrors);
 }
