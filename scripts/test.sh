@@ -16,8 +16,4 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   # not inherit the pipes through which ctest reads a test'"'"'s output.
   wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
   trap "wineserver -k 2>/dev/null || true" EXIT
-  # The first Wine program of a session starts the services, which keep its
-  # standard handles: started without pipes, they cannot hold the output of
-  # the test discovery open until its timeout.
-  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   ctest --output-on-failure -j"$(nproc)" "$@"' ctest-run "$@"
