@@ -23,6 +23,12 @@ echo "Installed files under C:\\Program Files\\Demo Notes:"
 (cd "$target" && find . -mindepth 1 | sort | sed 's|^\./|  |')
 echo "Uninstall.ini:"
 sed '1s/^\xEF\xBB\xBF//; s/^/  /' "$target/Uninstall.ini"
+echo "Start-menu and desktop shortcuts:"
+find "$WINEPREFIX/drive_c" -name "Demo Notes.lnk" -printf '  %P\n' | sort
+echo "Registry values written:"
+wine reg query 'HKLM\Software\Example Ltd\Demo Notes' 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/  /'
+echo "Listed by Windows as installed:"
+wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -i "demo notes" | sed 's/^/  /'
 log="$WINEPREFIX/drive_c/users/$(whoami)/Temp/EKSETUPLOG.TXT"
 if [ -f "$log" ]; then echo "Setup log:"; sed '1s/^\xEF\xBB\xBF//; s/^/  /' "$log"; fi
 exit "$code"

@@ -26,14 +26,7 @@ namespace {
 
 constexpr const wchar_t* kUninstallRoot = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-VersionRules Rules() {
-  VersionRules r;
-  r.doubleDots = Switch(L"-doubledots");
-  r.keepMetadata = Switch(L"-noremovemetadata");
-  r.hyphenIsSeparator = Switch(L"-verhyphen");
-  r.simple = Switch(L"-simpleversioning");
-  return r;
-}
+VersionRules Rules() { return VersionRulesOf(Config()); }
 
 platform::MsgResult Ask(const std::wstring& text, platform::MsgButtons buttons, platform::MsgIcon icon,
                         int defaultButton = 1) {

@@ -1,7 +1,144 @@
 #include "install/association_action.h"
 
-namespace ek {
+#include "app/setup_log.h"
+#include "app/setup_state.h"
+#include "config/language.h"
+#include "config/record_list.h"
+#include "config/text.h"
+#include "config/variables.h"
+#include "install/action_report.h"
+#include "install/uninstall_info.h"
+#include "platform/registry.h"
+#include "platform/ui.h"
 
-void ApplyAssociation(std::wstring_view) {}
+namespace ek {
+namespace {
+
+using platform::RegKey;
+using platform::RegRoot;
+constexpr platform::RegView kView = platform::RegView::View64;
+
+std::wstring Field(const std::wstring& raw) { return ExpandVariables(PickLanguageText(raw)); }
+
+struct Association {
+  std::wstring extension;  // X, without the dot
+  std::wstring program;
+  std::wstring description;
+  std::wstring progId;  // I
+  std::wstring contentType;
+  std::wstring perceivedType;
+  std::wstring iconFile;
+  int iconIndex = 0;
+};
+
+// The program identifier's keys; false when one of them cannot be written.
+bool WriteProgId(RegRoot root, const std::wstring& classes, const Association& a) {
+  const std::wstring base = classes + a.progId;
+  if (platform::RegKeyExists(root, base, kView) && !platform::DeleteKeyTree(root, base, kView)) return false;
+  RegKey k;
+  if (!k.Create(root, base, kView)) return false;
+  // Recorded as soon as it exists, so that a roll-back after a later failure
+  // still removes it.
+  if (State().CreateUninstaller)
+    AddToUninstallList(L"RegistryKeys", L"3" + std::wstring(platform::RegRootName(root)) + L"\\" + base);
+  if (!k.WriteString(L"", a.description)) return false;
+  RegKey icon;
+  if (!icon.Create(root, base + L"\\DefaultIcon", kView) ||
+      !icon.WriteString(L"", a.iconFile + L"," + ToText(a.iconIndex)))
+    return false;
+  RegKey command;
+  return command.Create(root, base + L"\\shell\\open\\command", kView) &&
+         command.WriteString(L"", OpenCommandFor(a.program));
+}
+
+// A per-user association would hide the machine-wide one; the user's own
+// Explorer choice for the extension would override both.
+void CleanUpUserAssociation(const Association& a) {
+  const std::wstring classes = L"Software\\Classes\\";
+  if (State().AllUsers && !Switch(L"-nodeluserext")) {
+    platform::DeleteKeyTree(RegRoot::CurrentUser, classes + L"." + a.extension, kView);
+    platform::DeleteKeyTree(RegRoot::CurrentUser, classes + a.progId, kView);
+  }
+  if (!Switch(L"-nodeluserprefext"))
+    platform::DeleteKeyTree(RegRoot::CurrentUser,
+                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + a.extension, kView);
+}
+
+}  // namespace
+
+std::wstring OpenCommandFor(std::wstring_view program) {
+  std::wstring quoted(program);
+  if (quoted.empty() || quoted.front() != L'"') quoted.insert(quoted.begin(), L'"');
+  if (quoted.size() < 2 || quoted.back() != L'"') quoted.push_back(L'"');
+  return quoted + L" \"%1\"";
+}
+
+void ApplyAssociation(std::wstring_view record) {
+  const auto f = SplitRecord(record);
+  if (f.size() != 8) return;
+  auto& s = State();
+  Association a;
+  a.extension = f[0];
+  if (!a.extension.empty() && a.extension[0] == L'.') a.extension.erase(0, 1);
+  a.program = Field(f[1]);
+  // Without a program there is no open command to register.
+  if (a.extension.empty() || Trim(a.program).empty()) return;
+  a.description = Field(f[2]);
+  a.progId = Field(f[3]);
+  if (a.progId.empty()) a.progId = a.extension + L"file";
+  a.contentType = Trim(Field(f[4]));
+  a.perceivedType = Trim(Field(f[5]));
+  a.iconFile = Field(f[6]);
+  if (a.iconFile.empty()) a.iconFile = a.program;
+  a.iconIndex = ParseInt32Or(f[7], 0);
+
+  const RegRoot root = s.AllUsers ? RegRoot::LocalMachine : RegRoot::CurrentUser;
+  const std::wstring rootName = platform::RegRootName(root);
+  const std::wstring classes = L"SOFTWARE\\Classes\\";
+  const std::wstring extKey = classes + L"." + a.extension;
+  const bool existed = platform::RegKeyExists(root, extKey, kView);
+  std::wstring old;
+  if (existed) {
+    RegKey k;
+    if (k.Open(root, extKey, kView, false)) old = k.ReadString(L"").value_or(L"");
+  }
+
+  // The program identifier that is about to be replaced is kept under
+  // "_copy"; an older backup is never overwritten by a later installation.
+  const std::wstring progIdKey = classes + a.progId;
+  const std::wstring backupKey = progIdKey + L"_copy";
+  if (existed && EqualsNoCase(old, a.progId) && platform::RegKeyExists(root, progIdKey, kView) &&
+      s.CreateUninstaller && !s.UpdateMode && !Switch(L"-noextbackup") &&
+      !platform::RegKeyExists(root, backupKey, kView)) {
+    if (platform::CopyKeyTree(root, progIdKey, backupKey, kView)) platform::DeleteKeyTree(root, progIdKey, kView);
+    else platform::DeleteKeyTree(root, backupKey, kView);
+  }
+
+  // The extension key: failures here are not reported.
+  if (existed && Switch(L"-delext")) platform::DeleteKeyTree(root, extKey, kView);
+  {
+    RegKey k;
+    if (k.Create(root, extKey, kView)) {
+      if (!existed && s.CreateUninstaller) AddToUninstallList(L"RegistryKeys", L"3" + rootName + L"\\" + extKey);
+      k.WriteString(L"", a.progId);
+      if (!a.contentType.empty()) k.WriteString(L"Content Type", a.contentType);
+      if (!a.perceivedType.empty()) k.WriteString(L"PerceivedType", a.perceivedType);
+    }
+    RegKey openWith;
+    if (openWith.Create(root, extKey + L"\\OpenWithProgIds", kView)) {
+      openWith.WriteString(a.progId, L"");
+      if (existed && !old.empty()) openWith.WriteString(old, L"");
+    }
+  }
+
+  if (!WriteProgId(root, classes, a)) {
+    WriteLog(L"Error creating association: ." + a.extension);
+    ShowActionError(FormatAndExpand(LangText(L"Messages", 20), L"." + a.extension));
+    s.HadErrors = true;
+  }
+  platform::PumpMessages();
+  CleanUpUserAssociation(a);
+  platform::PumpMessages();
+}
 
 }  // namespace ek

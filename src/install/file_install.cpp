@@ -12,6 +12,7 @@
 #include "config/utilities.h"
 #include "config/variables.h"
 #include "config/version.h"
+#include "install/folder_tree.h"
 #include "install/install_driver.h"
 #include "install/uninstall_info.h"
 #include "install/zip_reader.h"
@@ -99,40 +100,27 @@ platform::MsgResult Box(const std::wstring& text, const std::wstring& caption, p
   return MessageOnMain(text, platform::MsgIcon::Error, buttons, defaultButton, caption);
 }
 
-// Position after a drive prefix, or after the server name of "\\server\".
-size_t FolderScanStart(const std::wstring& d) {
-  if (d.size() >= 2 && d[0] == L'\\' && d[1] == L'\\') {
-    size_t p = d.find(L'\\', 2);
-    return p == std::wstring::npos ? d.size() : p + 1;
-  }
-  return 3;
-}
-
 // Returns false when the record is to be skipped (the error was accepted).
 bool CreateFoldersFor(const std::wstring& d, const std::wstring& rawRecord, bool record) {
   auto& s = State();
-  for (size_t p = FolderScanStart(d); p < d.size(); ++p) {
-    if (d[p] != L'\\') continue;
-    const std::wstring folder = d.substr(0, p);
-    if (platform::DirectoryExists(ExtendedPath(folder))) continue;
-    if (platform::CreateDirectoryOne(ExtendedPath(folder))) {
-      if (s.CreateUninstaller && record) AddToUninstallList(L"Folders", folder);
-      continue;
+  const auto failed = CreateMissingFolders(d, FolderScanStart(d), [&](const std::wstring& folder) {
+    if (s.CreateUninstaller && record) AddToUninstallList(L"Folders", folder);
+  });
+  if (!failed) return true;
+  const std::wstring& folder = *failed;
+  WriteLog(L"Error creating folder: " + folder);
+  const std::wstring e = LangText(L"Messages", 13);
+  if (rawRecord.find(L"<InstallDir>") == std::wstring::npos) {
+    if (!s.Silent && Box(FormatAndExpand(e, folder) + L"\r" + LangText(L"Messages", 36, L"Continue anyway?"), L"Error",
+                         platform::MsgButtons::YesNo) != platform::MsgResult::No) {
+      s.HadErrors = true;
+      return false;
     }
-    WriteLog(L"Error creating folder: " + folder);
-    const std::wstring e = LangText(L"Messages", 13);
-    if (rawRecord.find(L"<InstallDir>") == std::wstring::npos) {
-      if (!s.Silent && Box(FormatAndExpand(e, folder) + L"\r" + LangText(L"Messages", 36, L"Continue anyway?"), L"Error",
-                           platform::MsgButtons::YesNo) != platform::MsgResult::No) {
-        s.HadErrors = true;
-        return false;
-      }
-      Abort();
-    }
-    if (!s.Silent) Box(FormatAndExpand(e + L"<#><#>" + LangText(L"Messages", 28), folder), L"Setup", platform::MsgButtons::Ok);
     Abort();
   }
-  return true;
+  if (!s.Silent) Box(FormatAndExpand(e + L"<#><#>" + LangText(L"Messages", 28), folder), L"Setup", platform::MsgButtons::Ok);
+  Abort();
+  return false;
 }
 
 }  // namespace
@@ -149,12 +137,7 @@ void DropOthersEntries(const std::wstring& path) {
 bool IsNewerFile(const std::wstring& newFile, const std::wstring& installedFile, std::optional<uint64_t> entryTime) {
   const std::wstring vNew = platform::FileVersionText(newFile), vOld = platform::FileVersionText(installedFile);
   if (!vNew.empty() && !vOld.empty()) {
-    VersionRules rules;
-    rules.doubleDots = Switch(L"-doubledots");
-    rules.keepMetadata = Switch(L"-noremovemetadata");
-    rules.hyphenIsSeparator = Switch(L"-verhyphen");
-    rules.simple = Switch(L"-simpleversioning");
-    return CompareVersions(vNew, vOld, false, rules);
+    return CompareVersions(vNew, vOld, false, VersionRulesOf(Config()));
   }
   auto old = platform::LastWriteTime(installedFile);
   if (!entryTime || !old) return true;

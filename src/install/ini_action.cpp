@@ -1,7 +1,83 @@
 #include "install/ini_action.h"
 
-namespace ek {
+#include "app/setup_log.h"
+#include "app/setup_state.h"
+#include "config/language.h"
+#include "config/record_list.h"
+#include "config/text.h"
+#include "config/utilities.h"
+#include "config/variables.h"
+#include "install/action_report.h"
+#include "install/folder_tree.h"
+#include "install/ini_file_editor.h"
+#include "install/uninstall_info.h"
+#include "platform/file_system.h"
 
-void ApplyIniRecord(std::wstring_view) {}
+namespace ek {
+namespace {
+
+// A value holds one line; a line break from "<#>" would split the file's
+// structure.
+std::wstring OneLine(const std::wstring& text) { return ReplaceAll(ReplaceAll(text, L"\r\n", L" "), L"\n", L" "); }
+
+void EditFailed(const std::wstring& file, const std::wstring& messageArgument) {
+  auto& s = State();
+  WriteLog(L"Error editing INI file: " + file);
+  ShowActionError(FormatAndExpand(LangText(L"Messages", 19), messageArgument));
+  s.FailedIniFile = file;
+  s.HadErrors = true;
+}
+
+}  // namespace
+
+void ApplyIniRecord(std::wstring_view record) {
+  const auto f = SplitRecord(record);
+  if (f.size() != 7) return;
+  auto& s = State();
+  const std::wstring file = ExpandVariables(PickLanguageText(f[0]));
+  if (file == s.FailedIniFile) return;  // also an empty path
+  const std::wstring section = ExpandVariables(f[1]);
+  const std::wstring key = ExpandVariables(f[2]);
+  const std::wstring value = OneLine(ExpandVariables(f[3]));
+  const bool overwrite = ToUpperAscii(f[4]) == L"YES";
+  const bool recordIt = ToUpperAscii(f[5]) == L"YES";
+  const bool existingOnly = ToUpperAscii(f[6]) == L"YES";
+  if (Trim(section).empty() || Trim(key).empty()) return;
+
+  const std::wstring path = ExtendedPath(file);
+  const bool existed = platform::FileExists(path);
+  if (existingOnly && !existed) return;
+  if (!existed && !platform::DirectoryExists(ExtendedPath(FolderPart(file)))) {
+    const auto failed = CreateMissingFolders(file, FolderScanStart(file), [&](const std::wstring& folder) {
+      if (s.CreateUninstaller && recordIt) AddToUninstallList(L"Folders", folder);
+    });
+    if (failed) {
+      WriteLog(L"Error creating directory: " + *failed);
+      EditFailed(file, file);
+      return;
+    }
+  }
+
+  IniFileText text;
+  if (!LoadIniFile(path, text)) {
+    EditFailed(file, file + L"<#>" + key);
+    return;
+  }
+  IniFileEditor editor;
+  editor.SetText(text.text);
+  if (!overwrite && editor.KeyExists(section, key)) return;
+  editor.Write(section, key, value);
+  text.text = editor.Text();
+  if (!SaveIniFile(path, text)) {
+    EditFailed(file, file + L"<#>" + key);
+    return;
+  }
+  s.FailedIniFile.clear();
+  if (s.CreateUninstaller && recordIt) {
+    // A file this installation created goes as a whole.
+    if (existed) AddToUninstallList(L"INIValues", file + L"*?" + section + L"*?" + key);
+    else AddToUninstallList(L"Files", file);
+  }
+}
 
 }  // namespace ek

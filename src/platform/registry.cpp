@@ -1,9 +1,6 @@
 #include "platform/registry.h"
 
 #include <windows.h>
-// windows.h maps these names to the W functions of advapi32; ours are meant.
-#undef RegDeleteTree
-#undef RegCopyTree
 
 #include <cstring>
 
@@ -173,18 +170,18 @@ bool RegKeyExists(RegRoot root, const std::wstring& path, RegView view) {
   return k.Open(root, path, view, false);
 }
 
-bool RegDeleteTree(RegRoot root, const std::wstring& path, RegView view) {
+bool DeleteKeyTree(RegRoot root, const std::wstring& path, RegView view) {
   if (path.empty()) return false;  // never the root itself
   {
     RegKey k;
     if (!k.Open(root, path, view, true)) return !RegKeyExists(root, path, view);
-    for (const auto& sub : k.SubKeyNames()) RegDeleteTree(root, path + L"\\" + sub, view);
+    for (const auto& sub : k.SubKeyNames()) DeleteKeyTree(root, path + L"\\" + sub, view);
   }
   ::RegDeleteKeyExW(RootHandle(root), path.c_str(), ViewFlag(view), 0);
   return !RegKeyExists(root, path, view);
 }
 
-bool RegCopyTree(RegRoot root, const std::wstring& from, const std::wstring& to, RegView view) {
+bool CopyKeyTree(RegRoot root, const std::wstring& from, const std::wstring& to, RegView view) {
   RegKey src;
   if (!src.Open(root, from, view, false)) return false;
   RegKey dst;
@@ -195,7 +192,7 @@ bool RegCopyTree(RegRoot root, const std::wstring& from, const std::wstring& to,
     if (!v || !dst.WriteValue(name, *v)) ok = false;
   }
   for (const auto& sub : src.SubKeyNames())
-    if (!RegCopyTree(root, from + L"\\" + sub, to + L"\\" + sub, view)) ok = false;
+    if (!CopyKeyTree(root, from + L"\\" + sub, to + L"\\" + sub, view)) ok = false;
   return ok;
 }
 

@@ -64,10 +64,11 @@ class RegKey {
 };
 
 bool RegKeyExists(RegRoot root, const std::wstring& path, RegView view);
-// Deletes the key with all its subkeys; true when it is gone afterwards.
-bool RegDeleteTree(RegRoot root, const std::wstring& path, RegView view);
+// Deletes the key with all its subkeys; true when it is gone afterwards. (Not
+// named RegDeleteTree / RegCopyTree: windows.h turns those into macros.)
+bool DeleteKeyTree(RegRoot root, const std::wstring& path, RegView view);
 // Copies a key with its values and subkeys to a new path.
-bool RegCopyTree(RegRoot root, const std::wstring& from, const std::wstring& to, RegView view);
+bool CopyKeyTree(RegRoot root, const std::wstring& from, const std::wstring& to, RegView view);
 // Deletes the key only when it has neither values nor subkeys.
 bool RegDeleteKeyIfEmpty(RegRoot root, const std::wstring& path, RegView view);
 

@@ -222,6 +222,18 @@ std::vector<std::string> ListDir(const std::string& p) {
 
 bool Contains(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
 
+std::string UniqueFont(const std::string& face) {
+  std::string bytes = ReadFile("/usr/share/wine/fonts/webdings.ttf");
+  auto wide = [](const std::string& s) {
+    std::string w;
+    for (char c : s) w += std::string(1, '\0') + c;
+    return w;
+  };
+  for (const auto& [from, to] : {std::pair{std::string("Webdings"), face}, std::pair{wide("Webdings"), wide(face)}})
+    for (size_t p = bytes.find(from); p != std::string::npos; p = bytes.find(from, p + 1)) bytes.replace(p, from.size(), to);
+  return bytes;
+}
+
 Product::Product(const std::string& name) : name_(name) {
   static std::atomic<int> counter{0};
   const uint64_t r = Rng()();

@@ -104,6 +104,10 @@ std::vector<std::pair<std::string, std::string>> IniSection(const std::string& u
 
 bool Contains(const std::string& hay, const std::string& needle);
 
+// One of Wine's scalable fonts with its names changed to a unique text of
+// the same length ("Webdings" -> "EkW" + five characters).
+std::string UniqueFont(const std::string& face);
+
 // A picture of the prefix for before-and-after comparisons: every folder and
 // file under drive_c (size, content hash, last-write time) and the registry
 // below HKLM\Software, HKCU\Software, the two environments and the user's

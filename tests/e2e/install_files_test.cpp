@@ -147,6 +147,25 @@ TEST_F(InstallFiles, OverwriteModesAgainstOlderAndNewerFiles) {
   EXPECT_TRUE(replaced("m0-older"));  // ask: the silent answer is yes
 }
 
+TEST_F(InstallFiles, NewerTestUsesVersionResourcesBeforeDates) {
+  // Both carry the same file version: an equal version never replaces, even
+  // when the package's copy is newer by date.
+  Product p("versions");
+  p.AddEnglish();
+  p.SetIni(Product::StandardSetup());
+  p.AddPayload("tool.exe", ReadFile(EnginePath()));
+  fs::last_write_time(p.dir() + "/tool.exe", PastTime(1));
+  p.AddRecord("tool.exe|<InstallDir>\\tool.exe|21");
+  const std::string pkg = p.Build();
+  const std::string installed = p.installDirUnix() + "/tool.exe";
+  cleanup_.push_back(p.installDirUnix());
+  WriteFile(installed, ReadFile(EnginePath()));
+  const auto old = PastTime(90);
+  fs::last_write_time(installed, old);
+  ASSERT_EQ(RunSetup(pkg, {{"/S"}}).exitCode, 0);
+  EXPECT_EQ(fs::last_write_time(installed), old);
+}
+
 TEST_F(InstallFiles, OverwriteQuestionRemembersNoToAll) {
   Product p("asknotoall");
   p.AddEnglish();

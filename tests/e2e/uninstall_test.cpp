@@ -26,6 +26,9 @@ class Uninstall : public ::testing::Test {
     fs::create_directories(dump_);
   }
   void TearDown() override {
+    // What a failed test may leave; a passing test has removed it already.
+    for (const auto& k : regKeys_) WineOutput({"reg", "delete", k, "/f"});
+    for (const auto& [key, value] : regValues_) WineOutput({"reg", "delete", key, "/v", value, "/f"});
     for (const auto& d : cleanup_) RemoveAll(d);
     RemoveAll(dump_);
     EXPECT_TRUE(EktmpFolders().empty());
@@ -43,9 +46,10 @@ class Uninstall : public ::testing::Test {
   // The standard product: nested folders, a folder record, a read-only and a
   // non-ASCII file, commands at installation and at the three moments of
   // the uninstallation.
-  std::string Package(Product& p, const std::string& setupExtra = "", const std::string& content = "1") {
+  std::string Package(Product& p, const std::string& setupExtra = "", const std::string& sections = "",
+                      const std::string& content = "1") {
     p.AddEnglish();
-    p.SetIni(Product::StandardSetup() + "Uninstall=1\r\nShowAddRemove=1\r\n" + setupExtra +
+    p.SetIni(Product::StandardSetup() + "Uninstall=1\r\nShowAddRemove=1\r\n" + setupExtra + sections +
              "[Commands]\r\n"
              "0=" + Argdump() + "*?installed*?HIDE*?AFTER INSTALLATION*?Yes*?*?No\r\n"
              "1=" + Argdump() + "*?start*?HIDE*?START UNINSTALLATION*?Yes*?*?No\r\n"
@@ -77,33 +81,112 @@ class Uninstall : public ::testing::Test {
   }
 
   std::string dump_;
-  std::vector<std::string> cleanup_;
+  std::vector<std::string> cleanup_, regKeys_;
+  std::vector<std::pair<std::string, std::string>> regValues_;
 };
 
-TEST_F(Uninstall, RoundTripLeavesThePrefixAsItWas) {
+TEST_F(Uninstall, RoundTripOfEveryKindOfActionLeavesThePrefixAsItWas) {
   Product p("roundtrip");
-  const std::string pkg = Package(p);
+  const std::string id = p.guid().substr(1, 8);
+  const std::string key = "Software\\EkTest" + p.guid();
+  const std::string own = "Software\\EkTestOwn" + id;  // the user's key, written into
+  const std::string ext = "ekrt" + id;
+  const std::string face = "EkR" + id.substr(0, 5);
+  const std::string env = "EK_RT_" + id;
+  const std::string userEnv = "HKCU\\Environment";
+  const std::string systemEnv = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+  const std::string iniFile = "C:\\users\\Public\\ektest-" + id + ".ini";
+  const std::string typeLib = "{" + id + "-0000-4000-8000-" + p.guid().substr(25, 12) + "}";
+  const std::string dir = p.installDirWin();
+  p.AddPayload("app.exe", ReadFile(BuildDir() + "/bin/argdump.exe"));
+  p.AddPayload("font.ttf", UniqueFont(face));
+  p.AddPayload("ekcomserver.dll", ReadFile(BuildDir() + "/bin/ekcomserver.dll"));
+  p.AddPayload("saver.scr", "a screen saver stand-in");
+  ASSERT_EQ(Probe({"typelib", WinPath(p.dir() + "/library.tlb"), typeLib})["ok"], "1");
+  p.AddRecord("app.exe|<InstallDir>\\app.exe|11");
+  p.AddRecord("font.ttf|<InstallDir>\\fonts\\" + face + ".ttf|11");
+  p.AddRecord("ekcomserver.dll|<InstallDir>\\ekcomserver.dll|11");
+  p.AddRecord("library.tlb|<InstallDir>\\library.tlb|11");
+  p.AddRecord("saver.scr|<InstallDir>\\saver.scr|11");
+  const std::string pkg = Package(
+      p, "MainExe=<InstallDir>\\app.exe\r\nRegisterAppPath=1\r\nLaunchOnStatup=1\r\n",
+      "[Shortcuts]\r\n"
+      "0=<ProgramGroup>*?<AppName>*?<InstallDir>\\app.exe*?Opens it*?--open*?*?*?0*?Normal*?No\r\n"
+      "1=<Desktop>*?<AppName> " + id + "*?<InstallDir>\\app.exe*?*?*?*?*?*?Normal*?Yes\r\n"
+      "[Registry]\r\n"
+      "0=HKLM\\" + key + "*?Text*?REG_SZ*?<AppName>*?Yes*?Yes*?64-Bit\r\n"
+      "1=HKLM\\" + key + "*?Expand*?REG_EXPAND_SZ*?%ProgramFiles%\\x*?Yes*?Yes*?32-Bit\r\n"
+      "2=HKLM\\" + key + "\\Deep\\Deeper*?Number*?REG_DWORD*?7*?Yes*?Yes*?Default\r\n"
+      "3=HKCU\\" + key + "\\Sub*?*?REG_BINARY*?0a,1b*?Yes*?Yes*?Default\r\n"
+      "4=HKCU\\" + own + "*?Added*?REG_SZ*?by the installation*?Yes*?Yes*?Default\r\n"
+      "[INI]\r\n"
+      "0=<InstallDir>\\conf\\new.ini*?Paths*?Home*?<InstallDir>*?Yes*?Yes*?No\r\n"
+      "1=" + iniFile + "*?Main*?Added*?yes*?Yes*?Yes*?Yes\r\n"
+      "2=" + iniFile + "*?New Section*?Key*?value*?Yes*?Yes*?Yes\r\n"
+      "[Extensions]\r\n"
+      "ext=." + ext + "*?<InstallDir>\\app.exe*?EkTest document*?*?text/plain*?text*?*?1\r\n"
+      "[Environments]\r\n"
+      "0=" + env + "_NEW*?<InstallDir>*?OVERWRITE*?Yes*?USER\r\n"
+      "1=" + env + "_OLD*?replaced*?OVERWRITE*?Yes*?USER\r\n"
+      "2=" + env + "_LIST*?C:\\Tools*?APPEND*?Yes*?SYSTEM\r\n"
+      "3=" + env + "_FIRST*?C:\\First*?PREPEND*?Yes*?USER\r\n"
+      "[Others]\r\n"
+      "0=FONT*?<InstallDir>\\fonts\\" + face + ".ttf*?Yes\r\n"
+      "1=DLL/ActiveX*?<InstallDir>\\ekcomserver.dll*?Yes\r\n"
+      "2=TYPE LIBRARY*?<InstallDir>\\library.tlb*?Yes\r\n"
+      "3=SCREENSAVER*?<InstallDir>\\saver.scr*?Yes\r\n");
+  // What the user had before: an INI file, a key of their own, variables.
+  WriteFile(UnixPath(iniFile), "; the user's comment\r\n[Main]\r\nKeep=1\r\n");
+  cleanup_.push_back(UnixPath(iniFile));
+  WineOutput({"reg", "add", "HKCU\\" + own, "/v", "Mine", "/d", "the user's", "/f"});
+  WineOutput({"reg", "add", userEnv, "/v", env + "_OLD", "/d", "old value", "/f"});
+  WineOutput({"reg", "add", systemEnv, "/v", env + "_LIST", "/t", "REG_EXPAND_SZ", "/d", "C:\\A;%SystemRoot%", "/f"});
+  WineOutput({"reg", "add", userEnv, "/v", env + "_FIRST", "/d", "C:\\A;C:\\B", "/f"});
+  regKeys_ = {"HKLM\\" + key, "HKCU\\" + key, "HKCU\\" + own, "HKLM\\Software\\Classes\\." + ext,
+              "HKLM\\Software\\Classes\\" + ext + "file",
+              "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + p.guid(),
+              "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\app.exe", "HKCR\\TypeLib\\" + typeLib};
+  regValues_ = {{userEnv, env + "_NEW"}, {userEnv, env + "_OLD"}, {systemEnv, env + "_LIST"}, {userEnv, env + "_FIRST"},
+                {"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", face + " (TrueType)"},
+                {"HKCU\\Software\\EkComServerTest", dir + "\\ekcomserver.dll"},
+                {"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "EkTest roundtrip"}};
+
   const Snapshot before = TakeSnapshot();
   ASSERT_GT(before.registry.size(), 1000u);  // the picture holds the registry
-  ASSERT_EQ(RunSetup(pkg, {{"/S"}, 120, "default", false, DumpEnv()}).exitCode, 0);
-  const std::string dir = p.installDirUnix();
+  RunResult installed = RunSetup(pkg, {{"/S", "/L"}, 120, "default", false, DumpEnv()});
+  ASSERT_EQ(installed.exitCode, 0);
+  EXPECT_TRUE(LogHasLine("CompletedWithError=0")) << ReadSetupLog();
+  ClearSetupLog();
+  // Every kind of action shows in the picture.
   const std::string added = SnapshotDiff(before, TakeSnapshot());
-  for (const char* f : {"/app.txt", "/docs/guides/readme.txt", "/logs", "/Uninstall.exe", "/Uninstall.ini"})
-    EXPECT_TRUE(Contains(added, "+ " + dir.substr(dir.find("drive_c/") + 8) + f)) << added;
+  const std::string rel = p.installDirUnix().substr(p.installDirUnix().find("drive_c/") + 8);
+  for (const std::string& change : std::vector<std::string>{
+           "+ " + rel + "/app.exe", "+ " + rel + "/docs/guides/readme.txt", "+ " + rel + "/logs", "+ " + rel + "/conf/new.ini",
+        "+ " + rel + "/Uninstall.ini", "EkTest roundtrip " + id + ".lnk", "EkTest roundtrip.lnk",
+        "~ users/Public/ektest-" + id + ".ini", "+ [HKEY_LOCAL_MACHINE\\" + key + "]",
+        "+ [HKEY_CURRENT_USER\\" + own + "] \"Added\"", "+ [HKEY_LOCAL_MACHINE\\Software\\Classes\\." + ext + "]",
+        "+ [HKEY_CURRENT_USER\\Environment] \"" + env + "_NEW\"", "~ [HKEY_CURRENT_USER\\Environment] \"" + env + "_OLD\"",
+        env + "_LIST\": hex(2)", "~ [HKEY_CURRENT_USER\\Environment] \"" + env + "_FIRST\"",
+        "\"" + face + " (TrueType)\"", "\\ekcomserver.dll\" = \"registered\"",
+        "TypeLib\\" + typeLib, "\\App Paths\\app.exe]", "\\CurrentVersion\\Run] \"EkTest roundtrip\"",
+        "\\Uninstall\\" + p.guid() + "]"})
+    EXPECT_TRUE(Contains(added, change)) << change << "\n---\n" << added;
 
   RunResult r = RunUninstaller(p, {{"/S"}, 120, "default", false, DumpEnv("5")});
   EXPECT_EQ(r.exitCode, 0) << ReadFile(UninstallLog());
   EXPECT_TRUE(r.dialogs.empty());
   EXPECT_FALSE(Exists(UninstallLog()));
-  EXPECT_EQ(SnapshotDiff(before, TakeSnapshot()), "");
+  // The user's INI file was rewritten, with the content it had.
+  EXPECT_EQ(SnapshotDiff(before, TakeSnapshot(), {"users/Public/ektest-" + id + ".ini"}), "");
+  EXPECT_EQ(Probe({"font", face})["found"], "0");
   // The commands of the three moments, in order, with the exit code of the
   // one before.
   const std::string log = DumpLog();
-  const size_t installed = log.find("\" installed"), start = log.find("\" start"), beforeCmd = log.find("\" before 5"),
+  const size_t atInstall = log.find("\" installed"), start = log.find("\" start"), beforeCmd = log.find("\" before 5"),
                after = log.find("\" after");
-  EXPECT_NE(installed, std::string::npos) << log;
+  EXPECT_NE(atInstall, std::string::npos) << log;
   EXPECT_NE(after, std::string::npos) << log;
-  EXPECT_LT(installed, start);
+  EXPECT_LT(atInstall, start);
   EXPECT_LT(start, beforeCmd);
   EXPECT_LT(beforeCmd, after);
 }

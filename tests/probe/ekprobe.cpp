@@ -12,6 +12,7 @@
 //   ekprobe linkflags <file.lnk>                               LinkFlags of the header
 //   ekprobe attrs <path>                                       file attributes
 //   ekprobe typelib <file.tlb> <{guid}>                        writes an empty type library
+//   ekprobe font <face name>                                   found=1 when a new process sees the face
 #include <windows.h>
 #include <shlwapi.h>
 #include <oleauto.h>
@@ -159,6 +160,24 @@ int Env(int argc, wchar_t** argv) {
   return 0;
 }
 
+int CALLBACK FoundFont(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM lp) {
+  *reinterpret_cast<bool*>(lp) = true;
+  return 0;
+}
+
+int Font(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  LOGFONTW lf{};
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynW(lf.lfFaceName, argv[2], LF_FACESIZE);
+  HDC dc = ::GetDC(nullptr);
+  bool found = false;
+  ::EnumFontFamiliesExW(dc, &lf, FoundFont, reinterpret_cast<LPARAM>(&found), 0);
+  ::ReleaseDC(nullptr, dc);
+  Out(L"found", found ? L"1" : L"0");
+  return 0;
+}
+
 int Folder(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
   Out(L"path", ShellFolder(_wtoi(argv[2])));
@@ -285,6 +304,7 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"typelib") return TypeLib(argc, argv);
   if (cmd == L"env") return Env(argc, argv);
   if (cmd == L"folder") return Folder(argc, argv);
+  if (cmd == L"font") return Font(argc, argv);
   if (cmd == L"dialogs") return Dialogs(argc, argv);
   return 2;
 }

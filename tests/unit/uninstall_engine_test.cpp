@@ -66,8 +66,8 @@ class UninstallEngine : public ::testing::Test {
   }
   void TearDown() override {
     RemoveTree(dir_);
-    platform::RegDeleteTree(RegRoot::CurrentUser, key_, RegView::View64);
-    for (const auto& [root, key, view] : registryToClean_) platform::RegDeleteTree(root, key, view);
+    platform::DeleteKeyTree(RegRoot::CurrentUser, key_, RegView::View64);
+    for (const auto& [root, key, view] : registryToClean_) platform::DeleteKeyTree(root, key, view);
   }
 
   std::wstring Expand(std::wstring_view text) const {
@@ -289,14 +289,14 @@ TEST_F(UninstallEngine, EnvironmentChangesAreUndoneInReverse) {
 }
 
 TEST_F(UninstallEngine, ComponentsAreUnregisteredBeforeTheirFilesGo) {
-  // ActiveX through regsvr32: the stand-in server removes its key when unregistered.
+  // ActiveX through regsvr32: the stand-in server writes a value named by
+  // its own path when registered and removes it when unregistered.
   const std::wstring com = dir_ + L"\\server.dll";
-  ASSERT_TRUE(platform::CopyFileTo(BinFolder() + L"\\comstub.dll", com, false));
-  const std::wstring comKey = L"Software\\EkTest\\ComStub\\server.dll";
-  CleanLater(RegRoot::CurrentUser, comKey);
+  ASSERT_TRUE(platform::CopyFileTo(BinFolder() + L"\\ekcomserver.dll", com, false));
   const std::wstring regsvr32 = platform::ShellFolder(0x25) + L"\\regsvr32.exe";
   ASSERT_EQ(platform::RunAndWait(L"\"" + regsvr32 + L"\" /s \"" + com + L"\"", true), 0u);
-  ASSERT_TRUE(KeyExists(RegRoot::CurrentUser, comKey));
+  auto registered = [&] { return ReadValue(RegRoot::CurrentUser, L"Software\\EkComServerTest", com).has_value(); };
+  ASSERT_TRUE(registered());
   // A type library, registered as the installation does.
   const std::wstring tlb = dir_ + L"\\library.tlb";
   const std::wstring guid = platform::NewGuidText();
@@ -329,7 +329,7 @@ TEST_F(UninstallEngine, ComponentsAreUnregisteredBeforeTheirFilesGo) {
   platform::SetEnvironmentValue(L"EK_ARGDUMP_DIR", L"");
   if (oldSaver) WriteValue(RegRoot::CurrentUser, L"Control Panel\\Desktop", L"SCRNSAVE.EXE", *oldSaver);
   EXPECT_TRUE(r.Complete()) << (r.failed.empty() ? std::string() : WideToUtf8(r.failed[0]));
-  EXPECT_FALSE(KeyExists(RegRoot::CurrentUser, comKey));
+  EXPECT_FALSE(registered());
   EXPECT_FALSE(KeyExists(RegRoot::ClassesRoot, L"TypeLib\\" + guid));
   const auto log = platform::ReadWholeFile(dir_ + L"\\argdump.log");
   ASSERT_TRUE(log);

@@ -95,31 +95,34 @@ TEST(UninstallRegistryEntries, MarkRootAndKey) {
 }
 
 TEST(UninstallRegistryEntries, KeysOfWindowsAreProtected) {
+  constexpr KeyGuard kNone = KeyGuard::None, kEmpty = KeyGuard::UnlessEmpty, kNever = KeyGuard::Never;
   struct Case {
     RegRoot root;
     const wchar_t* key;
-    bool protectedKey;
+    KeyGuard guard;
   } cases[] = {
-      {RegRoot::CurrentUser, L"Software", true},
-      {RegRoot::CurrentUser, L"Environment", true},
-      {RegRoot::CurrentUser, L"Software\\Vendor", false},
-      {RegRoot::LocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", true},
-      {RegRoot::LocalMachine, L"Software\\Wow6432Node\\Microsoft", true},
-      {RegRoot::LocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", true},
-      {RegRoot::LocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{1-2}", false},
-      {RegRoot::LocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\app.exe", false},
-      {RegRoot::LocalMachine, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", true},
-      {RegRoot::LocalMachine, L"Software\\Classes", true},
-      {RegRoot::LocalMachine, L"Software\\Classes\\CLSID", true},
-      {RegRoot::CurrentUser, L"Software\\Classes\\*", true},
-      {RegRoot::LocalMachine, L"Software\\Classes\\xyzfile", false},
-      {RegRoot::ClassesRoot, L".xyz", false},
-      {RegRoot::ClassesRoot, L"TypeLib", true},
-      {RegRoot::Users, L"S-1-5-21\\Software", true},
-      {RegRoot::Users, L"S-1-5-21\\Software\\Vendor", false},
-      {RegRoot::Users, L"S-1-5-21_Classes\\CLSID", true},
+      {RegRoot::CurrentUser, L"Software", kNever},
+      {RegRoot::CurrentUser, L"Environment", kNever},
+      {RegRoot::CurrentUser, L"Software\\Vendor", kNone},
+      {RegRoot::LocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", kNever},
+      {RegRoot::LocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", kEmpty},
+      {RegRoot::LocalMachine, L"Software\\Wow6432Node\\Microsoft", kNever},
+      {RegRoot::LocalMachine, L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall", kEmpty},
+      {RegRoot::LocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{1-2}", kNone},
+      {RegRoot::LocalMachine, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\app.exe", kNone},
+      {RegRoot::LocalMachine, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", kNever},
+      {RegRoot::LocalMachine, L"Software\\Classes", kNever},
+      {RegRoot::LocalMachine, L"Software\\Classes\\CLSID", kNever},
+      {RegRoot::LocalMachine, L"Software\\Classes\\Applications", kEmpty},
+      {RegRoot::CurrentUser, L"Software\\Classes\\*", kNever},
+      {RegRoot::LocalMachine, L"Software\\Classes\\xyzfile", kNone},
+      {RegRoot::ClassesRoot, L".xyz", kNone},
+      {RegRoot::ClassesRoot, L"TypeLib", kNever},
+      {RegRoot::Users, L"S-1-5-21\\Software", kNever},
+      {RegRoot::Users, L"S-1-5-21\\Software\\Vendor", kNone},
+      {RegRoot::Users, L"S-1-5-21_Classes\\CLSID", kNever},
   };
-  for (const auto& c : cases) EXPECT_EQ(IsProtectedKey(c.root, c.key), c.protectedKey) << c.key;
+  for (const auto& c : cases) EXPECT_EQ(GuardOf(c.root, c.key), c.guard) << c.key;
 }
 
 TEST(UninstallRegistryEntries, SharedClassesKeysAndProgIds) {

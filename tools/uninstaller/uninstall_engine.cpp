@@ -281,13 +281,19 @@ void Uninstaller::DeleteKeys(std::vector<RegistryEntry> keys) {
   std::stable_sort(keys.begin(), keys.end(),
                    [&](const RegistryEntry& a, const RegistryEntry& b) { return depth(a) > depth(b); });
   for (const auto& e : keys) {
-    if (IsProtectedKey(e.root, e.key)) {
+    const KeyGuard guard = GuardOf(e.root, e.key);
+    if (guard == KeyGuard::Never) {
       report_.ignored.push_back(L"Registry key of Windows left in place: " + KeyText(e));
       continue;
     }
     const RegView view = ViewOf(e, x64_);
     if (!platform::RegKeyExists(e.root, e.key, view)) continue;
-    if (!platform::RegDeleteTree(e.root, e.key, view)) {
+    if (guard == KeyGuard::UnlessEmpty) {
+      if (!platform::RegDeleteKeyIfEmpty(e.root, e.key, view))
+        report_.kept.push_back(L"Kept shared registry key holding other entries: " + KeyText(e));
+      continue;
+    }
+    if (!platform::DeleteKeyTree(e.root, e.key, view)) {
       report_.failed.push_back(L"Unable to remove registry key: " + KeyText(e));
       continue;
     }
@@ -295,7 +301,7 @@ void Uninstaller::DeleteKeys(std::vector<RegistryEntry> keys) {
     // moved the old one aside; it comes back now.
     const std::wstring backup = e.key + L"_copy";
     if (IsProgIdKey(e.root, e.key) && platform::RegKeyExists(e.root, backup, view)) {
-      if (!platform::RegCopyTree(e.root, backup, e.key, view) || !platform::RegDeleteTree(e.root, backup, view))
+      if (!platform::CopyKeyTree(e.root, backup, e.key, view) || !platform::DeleteKeyTree(e.root, backup, view))
         report_.failed.push_back(L"Unable to restore registry key: " + KeyText(e));
     }
   }
@@ -317,7 +323,7 @@ void Uninstaller::RemoveRegistrationFallback() {
       const auto command = k.ReadString(L"UninstallString");
       k.Close();
       if (!command || !EqualsNoCase(Trim(*command), options_.selfPath)) continue;
-      if (!platform::RegDeleteTree(root, key, RegView::View64))
+      if (!platform::DeleteKeyTree(root, key, RegView::View64))
         report_.failed.push_back(L"Unable to remove registry key: " + RootName(root) + L"\\" + key);
     }
   }

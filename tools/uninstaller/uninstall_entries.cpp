@@ -153,32 +153,21 @@ std::optional<RegistryEntry> ParseRegistryValueEntry(std::wstring_view text) {
 namespace {
 
 // Keys below Software\Classes (or HKEY_CLASSES_ROOT) that belong to Windows.
-const wchar_t* const kClassesKeys[] = {L"*",         L"AllFilesystemObjects", L"AppID",   L"Applications",
-                                       L"CLSID",     L"Directory",            L"Drive",   L"Folder",
-                                       L"Interface", L"MIME",                 L"TypeLib", L"SystemFileAssociations",
-                                       L"Wow6432Node"};
+const wchar_t* const kWindowsClasses[] = {L"*",     L"AllFilesystemObjects", L"AppID",     L"CLSID", L"Directory",
+                                          L"Drive", L"Folder",               L"Interface", L"MIME",  L"TypeLib",
+                                          L"Wow6432Node"};
+// ... and those that programs fill and an installation may have made.
+const wchar_t* const kSharedClasses[] = {L"Applications", L"SystemFileAssociations"};
 
-// Shared keys below HKEY_CURRENT_USER / HKEY_LOCAL_MACHINE.
-const wchar_t* const kSharedKeys[] = {
+// Keys below HKEY_CURRENT_USER / HKEY_LOCAL_MACHINE that Windows needs.
+const wchar_t* const kWindowsKeys[] = {
     L"Software\\Classes",
-    L"Software\\Clients",
     L"Software\\Microsoft",
     L"Software\\Microsoft\\Windows",
     L"Software\\Microsoft\\Windows\\CurrentVersion",
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer",
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts",
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
     L"Software\\Microsoft\\Windows NT",
     L"Software\\Microsoft\\Windows NT\\CurrentVersion",
-    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags",
-    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers",
-    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
     L"Software\\Policies",
-    L"Software\\RegisteredApplications",
-    L"Software\\Wine",
     L"Software\\Wow6432Node",
     L"System\\CurrentControlSet",
     L"System\\CurrentControlSet\\Control",
@@ -187,6 +176,28 @@ const wchar_t* const kSharedKeys[] = {
     L"System\\CurrentControlSet\\Services",
     L"Control Panel\\Desktop",
 };
+// ... and the shared keys that programs write into, which an installation on
+// a fresh system may have made.
+const wchar_t* const kSharedKeys[] = {
+    L"Software\\Clients",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags",
+    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers",
+    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+    L"Software\\RegisteredApplications",
+    L"Software\\Wine",
+};
+
+bool InList(std::wstring_view key, const auto& list) {
+  for (const wchar_t* k : list)
+    if (EqualsNoCaseAscii(key, k)) return true;
+  return false;
+}
 
 // Software\Wow6432Node\X is the 32-bit face of Software\X.
 std::wstring WithoutWow(std::wstring_view key) {
@@ -213,23 +224,22 @@ std::optional<std::wstring> ClassesPart(platform::RegRoot root, std::wstring_vie
 
 }  // namespace
 
-bool IsProtectedKey(platform::RegRoot root, std::wstring_view key) {
+KeyGuard GuardOf(platform::RegRoot root, std::wstring_view key) {
   std::wstring k = std::wstring(key);
-  if (k.find(L'\\') == std::wstring::npos && root != platform::RegRoot::ClassesRoot) return true;
+  if (k.find(L'\\') == std::wstring::npos && root != platform::RegRoot::ClassesRoot) return KeyGuard::Never;
   if (auto part = ClassesPart(root, k)) {
-    for (const wchar_t* c : kClassesKeys)
-      if (EqualsNoCaseAscii(*part, c)) return true;
-    if (root == platform::RegRoot::ClassesRoot) return false;
+    if (InList(*part, kWindowsClasses)) return KeyGuard::Never;
+    if (InList(*part, kSharedClasses)) return KeyGuard::UnlessEmpty;
+    if (root == platform::RegRoot::ClassesRoot) return KeyGuard::None;
   }
   if (root == platform::RegRoot::Users) {
-    const size_t slash = k.find(L'\\');
-    k = k.substr(slash + 1);  // below the user's own root
-    if (k.find(L'\\') == std::wstring::npos) return true;
+    k = k.substr(k.find(L'\\') + 1);  // below the user's own root
+    if (k.find(L'\\') == std::wstring::npos) return KeyGuard::Never;
   }
   k = WithoutWow(k);
-  for (const wchar_t* s : kSharedKeys)
-    if (EqualsNoCaseAscii(k, s)) return true;
-  return false;
+  if (InList(k, kWindowsKeys)) return KeyGuard::Never;
+  if (InList(k, kSharedKeys)) return KeyGuard::UnlessEmpty;
+  return KeyGuard::None;
 }
 
 bool IsSharedClassesKey(platform::RegRoot root, std::wstring_view key) {

@@ -40,10 +40,13 @@ struct RegistryEntry {
 std::optional<RegistryEntry> ParseRegistryKeyEntry(std::wstring_view text);
 // "DHKEY_CURRENT_USER\Software\Vendor*?Name"; nothing when damaged.
 std::optional<RegistryEntry> ParseRegistryValueEntry(std::wstring_view text);
-// Keys of Windows itself that are never deleted with their subkeys, whatever
-// a list says: the first level below a root, and the shared keys that
-// products write into (Software\Classes, ...\CurrentVersion\Run, ...).
-bool IsProtectedKey(platform::RegRoot root, std::wstring_view key);
+// What a list may do to a key of Windows, whatever it says: the first level
+// below a root and keys such as Software\Classes or the environment are
+// never deleted; shared keys that programs write into (...\CurrentVersion\Run,
+// App Paths, the Fonts key) go only when an installation made them and they
+// are empty again; every other key goes with its subkeys.
+enum class KeyGuard { None, UnlessEmpty, Never };
+KeyGuard GuardOf(platform::RegRoot root, std::wstring_view key);
 // Keys below Software\Classes that Windows keeps apart for 32-bit programs;
 // every other key there is one key for both views.
 bool IsSharedClassesKey(platform::RegRoot root, std::wstring_view key);

@@ -1,0 +1,31 @@
+#include "install/action_report.h"
+
+#include "app/setup_state.h"
+#include "platform/ui.h"
+#include "ui/main_window.h"
+
+namespace ek {
+namespace {
+
+platform::MsgResult ErrorBox(const std::wstring& text, platform::MsgButtons buttons) {
+  platform::MessageRequest r;
+  r.owner = MainForm().handle();
+  r.text = text;
+  r.caption = L"Setup";
+  r.icon = platform::MsgIcon::Error;
+  r.buttons = buttons;
+  return platform::ShowMessage(r);
+}
+
+}  // namespace
+
+void ShowActionError(const std::wstring& text) {
+  if (!State().Silent) ErrorBox(text, platform::MsgButtons::Ok);
+}
+
+bool AskContinueAfterError(const std::wstring& text) {
+  if (State().Silent) return true;
+  return ErrorBox(text, platform::MsgButtons::YesNo) != platform::MsgResult::No;
+}
+
+}  // namespace ek
