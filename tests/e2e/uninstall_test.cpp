@@ -233,6 +233,68 @@ TEST_F(Uninstall, AbortedInstallationsRollBackToThePrefixAsItWas) {
   }
 }
 
+TEST_F(Uninstall, UpdateThenANewInstallationThatRemovesItThenUninstallLeaveNothing) {
+  Product v1("versions");
+  const std::string key = "Software\\EkTest" + v1.guid();
+  auto version = [&](Product& p, const std::string& v, int ifInstalled) {
+    p.AddEnglish();
+    std::string text = Product::StandardSetup() + "Uninstall=1\r\nShowAddRemove=1\r\nIfInstalled=" +
+                       std::to_string(ifInstalled) + "\r\n"
+                       "[Shortcuts]\r\n0=<Desktop>*?<AppName> " + v1.guid().substr(1, 8) +
+                       "*?<InstallDir>\\a.txt*?*?*?*?*?*?Normal*?No\r\n"
+                       "[Registry]\r\n0=HKCU\\" + key + "*?V" + v + "*?REG_SZ*?" + v + "*?Yes*?Yes*?Default\r\n"
+                       "[Commands]\r\n0=" + Argdump() + "*?version " + v + "*?HIDE*?BEFORE UNINSTALLATION*?Yes*?*?No\r\n";
+    // The same product in the same folder as the first version.
+    for (const auto& [from, to] : {std::pair{std::string("{GUID}"), v1.guid()},
+                                   std::pair{std::string("{INSTALLDIR}"), v1.installDirWin()}})
+      text.replace(text.find(from), from.size(), to);
+    text.replace(text.find("AppVersion=1.0.0"), 16, "AppVersion=" + v + ".0");
+    p.SetIni(text);
+    p.AddPayload("a.txt", "version " + v + "\r\n");
+    p.AddRecord("a.txt|<InstallDir>\\a.txt|11");
+    p.AddRecord("a.txt|<InstallDir>\\only" + v + "\\x.txt|11");
+    return p.Build();
+  };
+  Product v2("versions2"), v3("versions3");
+  const std::string pkg1 = version(v1, "1", 0), pkg2 = version(v2, "2", 2), pkg3 = version(v3, "3", 1);
+  const std::string dir = v1.installDirUnix();
+  cleanup_.push_back(dir);
+  regKeys_ = {"HKCU\\" + key, "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + v1.guid()};
+  const Snapshot before = TakeSnapshot();
+  RunOptions o{{"/S", "/L"}, 120, "default", false, DumpEnv()};
+
+  ASSERT_EQ(RunSetup(pkg1, o).exitCode, 0);
+  ASSERT_EQ(RunSetup(pkg2, o).exitCode, 0);
+  EXPECT_TRUE(LogHasLine("Mode=Update")) << ReadSetupLog();
+  EXPECT_EQ(ReadFile(dir + "/a.txt"), "version 2\r\n");
+  EXPECT_TRUE(Exists(dir + "/only1/x.txt"));
+  EXPECT_TRUE(Exists(dir + "/only2/x.txt"));
+  EXPECT_EQ(RegValue("HKCU", key, "V1"), "1");
+
+  // Version 3 removes what is installed, through its uninstaller, and
+  // installs afresh: nothing of the first two stays.
+  ClearSetupLog();
+  ASSERT_EQ(RunSetup(pkg3, o).exitCode, 0);
+  EXPECT_FALSE(LogHasLine("Mode=Update")) << ReadSetupLog();
+  EXPECT_EQ(ReadFile(dir + "/a.txt"), "version 3\r\n");
+  EXPECT_FALSE(Exists(dir + "/only1"));
+  EXPECT_FALSE(Exists(dir + "/only2"));
+  EXPECT_TRUE(Exists(dir + "/only3/x.txt"));
+  EXPECT_EQ(RegValue("HKCU", key, "V1"), "<missing>");
+  EXPECT_EQ(RegValue("HKCU", key, "V2"), "<missing>");
+  EXPECT_EQ(RegValue("HKCU", key, "V3"), "3");
+  // The update replaced the first version's uninstall-time commands.
+  EXPECT_TRUE(Contains(DumpLog(), "\" version 2")) << DumpLog();
+  EXPECT_FALSE(Contains(DumpLog(), "\" version 1")) << DumpLog();
+
+  ClearSetupLog();
+  RunResult r = RunWine(dir + "/Uninstall.exe", {{"/S"}, 120, "default", false, DumpEnv()});
+  WaitForCleanup(dir);
+  EXPECT_EQ(r.exitCode, 0) << ReadFile(UninstallLog());
+  EXPECT_TRUE(Contains(DumpLog(), "\" version 3")) << DumpLog();
+  EXPECT_EQ(SnapshotDiff(before, TakeSnapshot()), "");
+}
+
 TEST_F(Uninstall, InteractiveAsksKeepsTheUsersChangesAndReports) {
   Product p("interactive");
   const std::string pkg = Package(p);
