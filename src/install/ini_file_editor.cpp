@@ -97,6 +97,23 @@ void IniFileEditor::Write(std::wstring_view section, std::wstring_view key, std:
   finalEol_ = true;
 }
 
+bool IniFileEditor::Remove(std::wstring_view section, std::wstring_view key) {
+  const Position pos = Find(section, key);
+  if (pos.key == npos) return false;
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(pos.key));
+  size_t end = pos.header + 1;
+  bool empty = true;
+  std::wstring name;
+  for (; end < lines_.size() && !SectionName(Trim(lines_[end]), name); ++end)
+    if (!Trim(lines_[end]).empty()) empty = false;
+  if (empty) {
+    size_t begin = pos.header;
+    if (end == lines_.size() && begin > 0 && Trim(lines_[begin - 1]).empty()) --begin;
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(begin), lines_.begin() + static_cast<std::ptrdiff_t>(end));
+  }
+  return true;
+}
+
 bool LoadIniFile(const std::wstring& path, IniFileText& out) {
   out = IniFileText{};
   if (!platform::FileExists(path)) return true;

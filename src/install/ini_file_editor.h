@@ -22,6 +22,11 @@ class IniFileEditor {
   // Replaces the value of the first such key of the first such section, or
   // adds the key at the end of the section, or the section at the end.
   void Write(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+  // Takes back what Write added: removes the line of the first such key of
+  // the first such section; a section left with blank lines only goes with
+  // its header, and when it was the last one, with the blank line that Write
+  // put before it. False when there is no such key.
+  bool Remove(std::wstring_view section, std::wstring_view key);
 
  private:
   struct Position {

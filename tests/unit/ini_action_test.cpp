@@ -44,6 +44,51 @@ TEST(IniFileEditor, EditsKeepEveryOtherLine) {
   EXPECT_FALSE(e.KeyExists(L"C", L"k"));
 }
 
+TEST(IniFileEditor, RemovalTakesBackWhatWriteAdded) {
+  // Write then Remove gives the text back, whatever it looked like.
+  struct Case {
+    const wchar_t* what;
+    std::wstring text, section, key;
+  } added[] = {
+      {L"key at the end of a section", L"; top\r\n[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n", L"a", L"k"},
+      {L"section appended", L"[A]\r\nx=1\r\n", L"New", L"k"},
+      {L"beside a commented key", L"[A]\r\n;k=1\r\n", L"A", L"k"},
+      {L"LF and no final line end", L"[A]\nx=1", L"A", L"k"},
+      {L"first of two sections of a name", L"[A]\r\nx=1\r\n[a]\r\nk=2\r\n", L"A", L"k"},
+      {L"new file", L"", L"S", L"k"},
+  };
+  for (const auto& c : added) {
+    IniFileEditor e;
+    e.SetText(c.text);
+    e.Write(c.section, c.key, L"v");
+    EXPECT_TRUE(e.Remove(c.section, c.key)) << c.what;
+    EXPECT_EQ(e.Text(), c.text) << c.what;
+  }
+  struct Removal {
+    const wchar_t* what;
+    std::wstring text, section, key, want;
+    bool found;
+  } removals[] = {
+      {L"names ignore case and blanks", L"[Sec]\r\n Key = v\r\nz=1\r\n", L"sec", L"KEY", L"[Sec]\r\nz=1\r\n", true},
+      {L"a section in the middle goes with its blank lines", L"[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n\r\n[C]\r\nz=3\r\n",
+       L"B", L"y", L"[A]\r\nx=1\r\n\r\n[C]\r\nz=3\r\n", true},
+      {L"first of repeated keys", L"[A]\r\nx=1\r\nx=2\r\n", L"A", L"x", L"[A]\r\nx=2\r\n", true},
+      // Write adds no separator after a file's own blank line, and the two
+      // texts look the same afterwards: that blank line goes.
+      {L"last section after a blank line", L"[A]\r\nx=1\r\n\r\n[New]\r\nk=v\r\n", L"New", L"k", L"[A]\r\nx=1\r\n",
+       true},
+      {L"key of another section", L"[A]\r\nx=1\r\n[B]\r\ny=2\r\n", L"A", L"y", L"[A]\r\nx=1\r\n[B]\r\ny=2\r\n", false},
+      {L"key before any section", L"y=1\r\n[A]\r\nx=1\r\n", L"A", L"y", L"y=1\r\n[A]\r\nx=1\r\n", false},
+      {L"commented key", L"[A]\r\n;y=1\r\n", L"A", L"y", L"[A]\r\n;y=1\r\n", false},
+  };
+  for (const auto& c : removals) {
+    IniFileEditor e;
+    e.SetText(c.text);
+    EXPECT_EQ(e.Remove(c.section, c.key), c.found) << c.what;
+    EXPECT_EQ(e.Text(), c.want) << c.what;
+  }
+}
+
 class IniAction : public test::ActionTest {
  protected:
   static std::wstring Record(const std::wstring& file, const std::wstring& section, const std::wstring& key,

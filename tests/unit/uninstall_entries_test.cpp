@@ -1,6 +1,6 @@
 // Reading the entries of the uninstall information file: what is accepted,
 // what a damaged or hostile file cannot make the uninstaller touch, and the
-// text edits that undo list and INI changes exactly.
+// list edit that undoes an append or prepend exactly.
 #include <gtest/gtest.h>
 
 #include "uninstall_entries.h"
@@ -193,42 +193,6 @@ TEST(UninstallEnvironmentEntries, RemovingTheAddedPartOnly) {
     }
     ASSERT_TRUE(got) << c.list;
     EXPECT_EQ(*got, c.want) << c.list;
-  }
-}
-
-TEST(UninstallIniValues, RemovingOneKeyKeepsEverythingElse) {
-  struct Case {
-    const char* what;
-    const wchar_t* text;
-    const wchar_t* section;
-    const wchar_t* key;
-    const wchar_t* want;  // nullptr: nothing to remove
-  } cases[] = {
-      {"one of several keys", L"[A]\r\nx=1\r\ny=2\r\n", L"A", L"y", L"[A]\r\nx=1\r\n"},
-      {"names ignore case and blanks", L"[Sec]\r\n Key = v\r\nz=1\r\n", L"sec", L"KEY", L"[Sec]\r\nz=1\r\n"},
-      {"last section emptied", L"[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n", L"B", L"y", L"[A]\r\nx=1\r\n"},
-      {"only the separating blank line goes", L"[A]\r\nx=1\r\n\r\n\r\n[B]\r\ny=2\r\n", L"B", L"y",
-       L"[A]\r\nx=1\r\n\r\n"},
-      {"middle section emptied", L"[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n\r\n[C]\r\nz=3\r\n", L"B", L"y",
-       L"[A]\r\nx=1\r\n\r\n[C]\r\nz=3\r\n"},
-      {"comment keeps its section", L"; top\r\n[A]\r\n; note\r\nx=1\r\n", L"A", L"x", L"; top\r\n[A]\r\n; note\r\n"},
-      {"no final line break", L"[A]\r\nx=1\r\ny=2", L"A", L"y", L"[A]\r\nx=1\r\n"},
-      {"first of repeated keys", L"[A]\r\nx=1\r\nx=2\r\n", L"A", L"x", L"[A]\r\nx=2\r\n"},
-      {"LF only", L"[A]\nx=1\ny=2\n", L"A", L"x", L"[A]\ny=2\n"},
-      {"key absent", L"[A]\r\nx=1\r\n", L"A", L"y", nullptr},
-      {"key of another section", L"[A]\r\nx=1\r\n[B]\r\ny=2\r\n", L"A", L"y", nullptr},
-      {"key before any section", L"y=1\r\n[A]\r\nx=1\r\n", L"A", L"y", nullptr},
-      {"commented key", L"[A]\r\n;y=1\r\n", L"A", L"y", nullptr},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    auto got = RemoveIniKey(c.text, c.section, c.key);
-    if (!c.want) {
-      EXPECT_FALSE(got);
-      continue;
-    }
-    ASSERT_TRUE(got);
-    EXPECT_EQ(*got, c.want);
   }
 }
 

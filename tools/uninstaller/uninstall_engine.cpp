@@ -4,6 +4,7 @@
 
 #include "config/text.h"
 #include "config/utilities.h"
+#include "install/ini_file_editor.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -333,11 +334,16 @@ void Uninstaller::RemoveIniValues() {
   ForEachEntry(info_, L"INIValues", L"INI", report_, ParseIniValueEntry, [&](const IniValueEntry& e) {
     const std::wstring file = Long(e.file);
     if (!platform::FileExists(file)) return;
-    bool ok = false;
-    DecodedText t = platform::ReadTextFile(file, TextEncoding::Ansi, &ok);
-    auto edited = ok ? RemoveIniKey(t.text, e.section, e.key) : std::nullopt;
-    if (!ok || (edited && !platform::WriteTextFile(file, *edited, t.encoding)))
+    IniFileText text;
+    if (!LoadIniFile(file, text)) {
       report_.failed.push_back(L"Unable to edit INI file: " + e.file);
+      return;
+    }
+    IniFileEditor editor;
+    editor.SetText(text.text);
+    if (!editor.Remove(e.section, e.key)) return;
+    text.text = editor.Text();
+    if (!SaveIniFile(file, text)) report_.failed.push_back(L"Unable to edit INI file: " + e.file);
   });
 }
 

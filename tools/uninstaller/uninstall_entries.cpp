@@ -328,67 +328,6 @@ std::optional<std::wstring> RemoveListPart(std::wstring_view list, std::wstring_
   return std::nullopt;
 }
 
-namespace {
-
-struct Line {
-  std::wstring_view text;  // with its line break
-  std::wstring content;    // trimmed, without the line break
-};
-
-std::vector<Line> SplitLines(std::wstring_view text) {
-  std::vector<Line> lines;
-  size_t b = 0;
-  while (b < text.size()) {
-    size_t e = text.find(L'\n', b);
-    e = e == std::wstring_view::npos ? text.size() : e + 1;
-    lines.push_back({text.substr(b, e - b), Trim(text.substr(b, e - b))});
-    b = e;
-  }
-  return lines;
-}
-
-// The name of a "[section]" line, or nothing.
-std::optional<std::wstring> SectionName(const std::wstring& content) {
-  if (content.size() < 2 || content[0] != L'[') return std::nullopt;
-  const size_t close = content.find(L']');
-  if (close == std::wstring::npos) return std::nullopt;
-  return Trim(std::wstring_view(content).substr(1, close - 1));
-}
-
-}  // namespace
-
-std::optional<std::wstring> RemoveIniKey(std::wstring_view text, std::wstring_view section, std::wstring_view key) {
-  std::vector<Line> lines = SplitLines(text);
-  size_t header = npos, found = npos;
-  for (size_t i = 0; i < lines.size() && found == npos; ++i) {
-    const std::wstring& c = lines[i].content;
-    if (auto name = SectionName(c)) {
-      header = EqualsNoCase(*name, section) ? i : npos;
-      continue;
-    }
-    if (header == npos || c.empty() || c[0] == L';') continue;
-    const size_t eq = c.find(L'=');
-    if (eq != std::wstring::npos && EqualsNoCase(Trim(std::wstring_view(c).substr(0, eq)), key)) found = i;
-  }
-  if (found == npos) return std::nullopt;
-  lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(found));
-  // A section that has nothing left goes with its header and its blank
-  // lines; when it was the last one, so does the one blank line that the
-  // installation put before a section it added at the end.
-  size_t end = header + 1;
-  bool empty = true;
-  for (; end < lines.size() && !SectionName(lines[end].content); ++end)
-    if (!lines[end].content.empty()) empty = false;
-  if (empty) {
-    size_t begin = header;
-    if (end == lines.size() && begin > 0 && lines[begin - 1].content.empty()) --begin;
-    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(begin), lines.begin() + static_cast<std::ptrdiff_t>(end));
-  }
-  std::wstring out;
-  for (const auto& l : lines) out += l.text;
-  return out;
-}
-
 std::wstring FormatMessageText(std::wstring_view text, std::wstring_view name) {
   return ReplaceAll(ReplaceAllNoCase(text, L"%s", name), L"%n", L"\r\n");
 }

@@ -82,11 +82,6 @@ std::optional<ExecEntry> ParseExecEntry(std::wstring_view text);
 // part is not in the list.
 std::optional<std::wstring> RemoveListPart(std::wstring_view list, std::wstring_view part);
 
-// Removes the line of `key` from its section of an INI text, keeping every
-// other line as it is; a section left without lines is removed with its
-// header. Nothing when the key is not there.
-std::optional<std::wstring> RemoveIniKey(std::wstring_view text, std::wstring_view section, std::wstring_view key);
-
 // A [Messages] text: "%s" becomes the product name, "%n" a line break.
 std::wstring FormatMessageText(std::wstring_view text, std::wstring_view name);
 
