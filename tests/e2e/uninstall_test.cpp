@@ -297,9 +297,19 @@ TEST_F(Uninstall, UpdateThenANewInstallationThatRemovesItThenUninstallLeaveNothi
 
 TEST_F(Uninstall, InteractiveAsksKeepsTheUsersChangesAndReports) {
   Product p("interactive");
-  const std::string pkg = Package(p);
+  // An association that the installation takes over: its program
+  // identifier is moved aside and comes back with the uninstallation.
+  const std::string ext = "ekia" + p.guid().substr(1, 8), classes = "HKLM\\Software\\Classes\\";
+  const std::string progId = ext + "file";
+  regKeys_ = {classes + "." + ext, classes + progId, classes + progId + "_copy"};
+  WineOutput({"reg", "add", classes + "." + ext, "/ve", "/d", progId, "/f"});
+  WineOutput({"reg", "add", classes + progId, "/ve", "/d", "the old description", "/f"});
+  WineOutput({"reg", "add", classes + progId + "\\DefaultIcon", "/ve", "/d", "old.exe,0", "/f"});
+  const std::string pkg = Package(p, "", "[Extensions]\r\next=." + ext + "*?<InstallDir>\\app.txt*?The new description*?*?*?*?*?0\r\n");
   ASSERT_EQ(RunSetup(pkg, {{"/S"}, 120, "default", false, DumpEnv()}).exitCode, 0);
   const std::string dir = p.installDirUnix();
+  ASSERT_EQ(RegValue("HKLM", "Software\\Classes\\" + progId, ""), "The new description");
+  ASSERT_EQ(RegValue("HKLM", "Software\\Classes\\" + progId + "_copy", ""), "the old description");
 
   // No: nothing is removed, no command of the later moments runs.
   RunResult no = RunUninstaller(p, {{}, 120, "no", false, DumpEnv()}, false);
@@ -323,6 +333,52 @@ TEST_F(Uninstall, InteractiveAsksKeepsTheUsersChangesAndReports) {
   EXPECT_EQ(ReadFile(dir + "/logs/notes.txt"), "mine\r\n");
   EXPECT_EQ(ListDir(dir), (std::vector<std::string>{"app.txt", "logs"}));
   EXPECT_TRUE(Contains(DumpLog(), "\" before"));
+  EXPECT_EQ(RegValue("HKLM", "Software\\Classes\\" + progId, ""), "the old description");
+  EXPECT_EQ(RegValue("HKLM", "Software\\Classes\\" + progId + "\\DefaultIcon", ""), "old.exe,0");
+  EXPECT_FALSE(RegKeyExists("HKLM", "Software\\Classes\\" + progId + "\\shell"));
+  EXPECT_FALSE(RegKeyExists("HKLM", "Software\\Classes\\" + progId + "_copy"));
+  EXPECT_EQ(RegValue("HKLM", "Software\\Classes\\." + ext, ""), progId);
+  // (The extension's OpenWithProgIds key that the installation added to the
+  // existing extension stays: the information file does not record it.)
+}
+
+TEST_F(Uninstall, FileInUseEndsWithCode1AndTheLogUnlessTheProgramIsToBeClosed) {
+  for (bool closeApp : {false, true}) {
+    SCOPED_TRACE(closeApp ? "UninstallCloseApp" : "file in use");
+    RemoveAll(UninstallLog());
+    Product p(closeApp ? "closeapp" : "inuse");
+    p.AddEnglish();
+    p.SetIni(Product::StandardSetup() + "Uninstall=1\r\nShowAddRemove=1\r\n" +
+             (closeApp ? "UninstallCloseApp=1\r\nUninstallCloseAppFile=busy.exe\r\n" : "") +
+             "[Commands]\r\n0=<InstallDir>\\busy.exe*?dialogs 6 " + WinPath(dump_) +
+             "\\busy.log*?HIDE*?START UNINSTALLATION*?No*?*?No\r\n");
+    // A program that keeps running for a while: the probe answering dialogs.
+    p.AddPayload("busy.exe", ReadFile(ProbePath()));
+    p.AddPayload("a.txt", "a\r\n");
+    p.AddRecord("busy.exe|<InstallDir>\\busy.exe|11");
+    p.AddRecord("a.txt|<InstallDir>\\a.txt|11");
+    cleanup_.push_back(p.installDirUnix());
+    regKeys_.push_back("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + p.guid());
+    ASSERT_EQ(RunSetup(p.Build(), {{"/S"}}).exitCode, 0);
+    const std::string dir = p.installDirUnix();
+    RunResult r = RunUninstaller(p, {{"/S"}});
+    const std::string log = ReadFile(UninstallLog());
+    EXPECT_FALSE(Exists(dir + "/a.txt"));
+    EXPECT_FALSE(Exists(dir + "/Uninstall.exe"));
+    if (closeApp) {
+      EXPECT_EQ(r.exitCode, 0) << log;
+      EXPECT_FALSE(Exists(dir));
+      continue;
+    }
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(log.rfind("\xEF\xBB\xBF", 0), 0u);  // UTF-8 with byte-order mark
+    EXPECT_TRUE(Contains(log, "Unable to remove file: " + p.installDirWin() + "\\busy.exe\r\n")) << log;
+    EXPECT_TRUE(Contains(log, "ExitCode=1")) << log;
+    EXPECT_EQ(ListDir(dir), std::vector<std::string>{"busy.exe"});
+    // The registration goes all the same: the log says what is left.
+    EXPECT_FALSE(RegKeyExists("HKLM", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + p.guid()));
+    std::this_thread::sleep_for(std::chrono::seconds(6));
+  }
 }
 
 TEST_F(Uninstall, WithoutItsInformationFileNothingHappensAndTheLogSaysWhy) {
