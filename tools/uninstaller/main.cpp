@@ -88,6 +88,7 @@ uint32_t RunCleanup(const std::vector<std::wstring>& rest) {
 // file of that name is in the way, under a name of its own.
 void StartCleanupCopy(const std::wstring& self, const std::vector<std::wstring>& folders) {
   const std::wstring temp = platform::TempFolder();
+  if (temp.empty()) return;  // without a temporary folder the original stays
   const std::wstring name = FileNamePart(self);
   std::wstring copy = temp + L"\\" + name;
   if (platform::PathExists(copy))
@@ -105,7 +106,7 @@ void WriteLog(const std::vector<std::wstring>& lines) {
 
 class Texts {
  public:
-  Texts(const IniDocument& info) : info_(info), name_(info.ReadString(kGeneral, L"AppName")) {}
+  explicit Texts(const IniDocument& info) : info_(info), name_(info.ReadString(kGeneral, L"AppName")) {}
   // A [Messages] text with the product name; the reference English text
   // when the language file had none.
   std::wstring Get(int index, std::wstring_view fallback, std::wstring_view name = {}) const {
@@ -128,6 +129,7 @@ platform::MsgResult Ask(const Texts& texts, const std::wstring& text, platform::
   r.caption = texts.Caption();
   r.icon = icon;
   r.buttons = buttons;
+  r.topmost = true;  // there is no window of our own to bring it forward
   return platform::ShowMessage(r);
 }
 
