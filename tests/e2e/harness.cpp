@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include "config/text.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -396,8 +398,13 @@ std::string WineOutput(const std::vector<std::string>& args, int* exitCode) {
   return Capture(argv, exitCode);
 }
 
-Ini ReadIni(const std::string& p) {
-  Ini ini;
+namespace {
+
+// Calls back for every key line with its section, in file order. A plain
+// reader of its own, so that the tests do not check the engine's INI files
+// with the engine's parser.
+template <typename F>
+void ForEachIniLine(const std::string& p, F f) {
   std::istringstream in(StripBom(ReadFile(p)));
   std::string line, section;
   while (std::getline(in, line)) {
@@ -405,67 +412,40 @@ Ini ReadIni(const std::string& p) {
     if (line.empty() || line[0] == ';') continue;
     if (line.front() == '[' && line.back() == ']') {
       section = line.substr(1, line.size() - 2);
-      ini[section];
+      f(section, nullptr, nullptr);
       continue;
     }
     size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
-    ini[section][TrimCopy(line.substr(0, eq))] = TrimCopy(line.substr(eq + 1));
+    const std::string key = TrimCopy(line.substr(0, eq)), value = TrimCopy(line.substr(eq + 1));
+    f(section, &key, &value);
   }
+}
+
+}  // namespace
+
+Ini ReadIni(const std::string& p) {
+  Ini ini;
+  ForEachIniLine(p, [&](const std::string& section, const std::string* key, const std::string* value) {
+    if (key) ini[section][*key] = *value;
+    else ini[section];
+  });
   return ini;
 }
 
 std::vector<std::pair<std::string, std::string>> IniSection(const std::string& p, const std::string& wanted) {
   std::vector<std::pair<std::string, std::string>> out;
-  std::istringstream in(StripBom(ReadFile(p)));
-  std::string line, section;
-  while (std::getline(in, line)) {
-    line = TrimCopy(line);
-    if (line.empty() || line[0] == ';') continue;
-    if (line.front() == '[' && line.back() == ']') {
-      section = line.substr(1, line.size() - 2);
-      continue;
-    }
-    if (Lower(section) != Lower(wanted)) continue;
-    size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    out.emplace_back(TrimCopy(line.substr(0, eq)), TrimCopy(line.substr(eq + 1)));
-  }
+  ForEachIniLine(p, [&](const std::string& section, const std::string* key, const std::string* value) {
+    if (key && Lower(section) == Lower(wanted)) out.emplace_back(*key, *value);
+  });
   return out;
 }
 
 namespace {
 
+// reg.exe exports are UTF-16 with a byte-order mark.
 std::string Utf16ToUtf8(const std::string& bytes) {
-  std::string out;
-  size_t i = (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-              static_cast<unsigned char>(bytes[1]) == 0xFE) ? 2 : 0;
-  auto unit = [&](size_t k) {
-    return static_cast<uint32_t>(static_cast<unsigned char>(bytes[k]) | (static_cast<unsigned char>(bytes[k + 1]) << 8));
-  };
-  for (; i + 1 < bytes.size(); i += 2) {
-    uint32_t c = unit(i);
-    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
-      i += 2;
-    }
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
+  return ek::WideToUtf8(ek::DecodeText(bytes, ek::TextEncoding::Utf8).text);
 }
 
 // Places that change by themselves: temporary files, Wine's caches and
