@@ -8,13 +8,7 @@ namespace ek {
 namespace {
 
 platform::MsgResult ErrorBox(const std::wstring& text, platform::MsgButtons buttons) {
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = text;
-  r.caption = L"Setup";
-  r.icon = platform::MsgIcon::Error;
-  r.buttons = buttons;
-  return platform::ShowMessage(r);
+  return MessageOnMain(text, platform::MsgIcon::Error, buttons, 1, L"Setup");
 }
 
 }  // namespace

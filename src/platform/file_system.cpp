@@ -120,8 +120,8 @@ std::optional<uint64_t> DosTimeToFileTime(uint16_t dosDate, uint16_t dosTime) {
 std::vector<DirEntry> ListDirectory(const std::wstring& folder, const std::wstring& pattern) {
   std::vector<DirEntry> out;
   WIN32_FIND_DATAW fd;
-  std::wstring spec = folder + L"\\" + pattern;
-  UniqueFind h(::FindFirstFileW(spec.c_str(), &fd));
+  std::wstring search = folder + L"\\" + pattern;
+  UniqueFind h(::FindFirstFileW(search.c_str(), &fd));
   if (!h) return out;
   do {
     std::wstring name = fd.cFileName;

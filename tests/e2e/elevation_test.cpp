@@ -9,20 +9,14 @@
 #include <thread>
 
 #include "harness.h"
+#include "setup_run_test.h"
 
 using namespace e2e;
 
 namespace {
 
-class Elevation : public ::testing::Test {
+class Elevation : public SetupRunTest {
  protected:
-  void SetUp() override { ClearSetupLog(); }
-  void TearDown() override {
-    for (const auto& d : cleanup_) RemoveAll(d);
-    EXPECT_TRUE(EktmpFolders().empty());
-  }
-  std::vector<std::string> cleanup_;
-
   std::string Package(Product& p, const std::string& extraSetup = "") {
     p.AddEnglish();
     p.SetIni(Product::StandardSetup() + "Uninstall=1\r\n" + extraSetup);

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "harness.h"
+#include "setup_run_test.h"
 
 using namespace e2e;
 namespace fs = std::filesystem;
@@ -18,16 +19,7 @@ fs::file_time_type PastTime(int daysBack) {
   return fs::file_time_type::clock::now() - std::chrono::hours(24 * daysBack);
 }
 
-class InstallFiles : public ::testing::Test {
- protected:
-  void SetUp() override { ClearSetupLog(); }
-  void TearDown() override {
-    for (const auto& d : cleanup_) RemoveAll(d);
-    EXPECT_TRUE(EktmpFolders().empty());
-  }
-  std::vector<std::string> cleanup_;
-
-};
+using InstallFiles = SetupRunTest;
 
 std::string Pattern(size_t n) {
   std::string s(n, '\0');
