@@ -17,10 +17,16 @@ command -v python3 >/dev/null || need+=(python3)
 [ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
 [ -d /usr/src/googletest ] || need+=(googletest)
 command -v pkg-config >/dev/null || need+=(pkg-config)
+# Standard output carries only the build folder (callers capture it); all
+# progress, the package installation included, goes to standard error.
 if [ ${#need[@]} -gt 0 ]; then
-  echo "Installing: ${need[*]}"
+  echo "Installing: ${need[*]}" >&2
   export DEBIAN_FRONTEND=noninteractive
-  apt-get install -y -q "${need[@]}" >/dev/null 2>&1 || { apt-get update -q >/dev/null && apt-get install -y -q "${need[@]}" >/dev/null; }
+  if ! apt-get install -y -q "${need[@]}" >&2; then
+    echo "Updating the package lists, then installing again" >&2
+    apt-get update -q >&2
+    apt-get install -y -q "${need[@]}" >&2
+  fi
 fi
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release >&2
 echo "$build"
