@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "app/setup_state.h"
-#include "config/ini_document.h"
-#include "config/text.h"
+#include "core/setup_state.h"
+#include "base/ini_document.h"
+#include "base/text.h"
 #include "config/variables.h"
 
 namespace {

@@ -1,10 +1,3 @@
-# Sources that include no platform header: built natively as well, for the
+# The pure base: no platform header, so it is built natively as well, for the
 # package builder, fuzzing and sanitizer runs.
-set(EK_PURE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/config/text.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/config/ini_document.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/config/record_list.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/config/version.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/install/zip_reader.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/install/package_trailer.cpp
-)
+file(GLOB EK_PURE_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/base/*.cpp)

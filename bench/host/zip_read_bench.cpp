@@ -15,7 +15,7 @@
 #include <random>
 #include <string>
 
-#include "install/zip_reader.h"
+#include "base/zip_reader.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

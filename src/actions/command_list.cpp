@@ -1,18 +1,18 @@
 #include "actions/command_list.h"
 
 #include "actions/process_launch.h"
-#include "app/setup_log.h"
-#include "app/setup_state.h"
-#include "config/record_list.h"
-#include "config/text.h"
+#include "core/setup_log.h"
+#include "core/setup_state.h"
+#include "base/record_list.h"
+#include "base/text.h"
 #include "config/utilities.h"
 #include "config/variables.h"
-#include "install/archive_extract.h"
-#include "install/uninstall_info.h"
+#include "config/archive_extract.h"
+#include "core/uninstall_journal.h"
 #include "platform/file_system.h"
 #include "platform/shell.h"
 #include "platform/ui.h"
-#include "ui/main_window.h"
+#include "core/host.h"
 
 namespace ek {
 namespace {
@@ -141,7 +141,7 @@ void RunCommandRecord(int stage, std::wstring_view record) {
     std::wstring q = command.substr(6);
     if (!q.empty() && q.back() == L')') q.pop_back();
     if (Box(ExpandVariables(q), platform::MsgIcon::Question, platform::MsgButtons::YesNo) == platform::MsgResult::Yes)
-      RunCommandLine(MainForm().handle(), params, wait, false, elevate);
+      RunCommandLine(host().Owner(), params, wait, false, elevate);
     return;
   }
   // C: download (the downloader module is not part of this build: a failure).
@@ -218,7 +218,7 @@ void RunCommandRecord(int stage, std::wstring_view record) {
       if (!s.Silent) {
         platform::MessageRequest r;
         r.text = L"Error extracting files";
-        r.caption = MainForm().Caption();
+        r.caption = host().Caption();
         r.icon = platform::MsgIcon::Warning;
         r.topmost = true;
         platform::ShowMessage(r);

@@ -1,14 +1,14 @@
 #include "actions/completion.h"
 
 #include "actions/process_launch.h"
-#include "app/setup_state.h"
+#include "core/setup_state.h"
 #include "config/language.h"
 #include "config/utilities.h"
 #include "config/variables.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/ui.h"
-#include "ui/main_window.h"
+#include "core/host.h"
 
 namespace ek {
 
@@ -18,7 +18,7 @@ void RunCompletionActions() {
   if (SetupBool(L"LaunchFile")) {
     std::wstring file = ExpandVariables(PickLanguageText(SetupString(L"LaunchFileName")));
     if (file.empty()) file = s.MainExe;
-    if (!file.empty()) RunCommandLine(MainForm().handle(), file, false, false, SetupBool(L"LaunchFileAdmin"));
+    if (!file.empty()) RunCommandLine(host().Owner(), file, false, false, SetupBool(L"LaunchFileAdmin"));
   }
 }
 

@@ -1,24 +1,24 @@
 #include "actions/process_launch.h"
 
-#include "app/setup_state.h"
+#include "core/setup_state.h"
 #include "config/language.h"
-#include "config/text.h"
+#include "base/text.h"
 #include "config/utilities.h"
 #include "config/variables.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 #include "platform/ui.h"
-#include "ui/main_window.h"
+#include "core/host.h"
 
 namespace ek {
 
 void AnimateWaitLabel(bool sleepFirst) {
   if (sleepFirst) platform::SleepMs(500);
   if (State().Silent) return;
-  std::wstring caption = MainForm().WaitCaption();
+  std::wstring caption = host().WaitCaption();
   if (caption.find(L"...") != std::wstring::npos && caption.size() >= 3) caption.resize(caption.size() - 3);
   else caption += L".";
-  MainForm().SetWaitCaption(caption);
+  host().SetWaitCaption(caption);
 }
 
 bool RunProcess(platform::WindowHandle owner, const std::wstring& file, const std::wstring& parameters, int show,
@@ -27,8 +27,8 @@ bool RunProcess(platform::WindowHandle owner, const std::wstring& file, const st
   platform::ShellStartRequest r{owner, file, parameters, show, wait, elevate};
   bool shown = false;
   auto poll = [&]() {
-    if (showWaitLabel && MainForm().WaitLabelVisible()) AnimateWaitLabel(true);
-    return platform::PumpMessages();
+    if (showWaitLabel && host().WaitLabelVisible()) AnimateWaitLabel(true);
+    return host().Pump();
   };
   uint32_t code = 0;
   bool started;
@@ -37,8 +37,8 @@ bool RunProcess(platform::WindowHandle owner, const std::wstring& file, const st
       if (!shown) {
         shown = true;
         if (showWaitLabel && !s.Silent && !s.InstallRunning) {
-          MainForm().ShowWaitLabel(true);
-          platform::PumpMessages();
+          host().ShowWaitLabel(true);
+          host().Pump();
         }
       }
       return poll();
@@ -47,7 +47,7 @@ bool RunProcess(platform::WindowHandle owner, const std::wstring& file, const st
   } else {
     started = platform::ShellStart(r, nullptr, nullptr);
   }
-  if (showWaitLabel && MainForm().WaitLabelVisible()) MainForm().ShowWaitLabel(false);
+  if (showWaitLabel && host().WaitLabelVisible()) host().ShowWaitLabel(false);
   return started;
 }
 

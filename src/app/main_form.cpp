@@ -2,8 +2,9 @@
 
 #include "app/install_button.h"
 #include "app/pre_install.h"
-#include "app/setup_log.h"
-#include "app/setup_state.h"
+#include "core/setup_log.h"
+#include "core/host.h"
+#include "core/setup_state.h"
 #include "app/startup.h"
 #include "config/language.h"
 #include "config/variables.h"
@@ -13,8 +14,29 @@
 #include "ui/main_window.h"
 
 namespace ek {
+namespace {
+
+// The main window as the subsystems' host.
+class MainFormHost : public Host {
+ public:
+  platform::WindowHandle Owner() const override { return MainForm().handle(); }
+  std::wstring Caption() const override { return MainForm().Caption(); }
+  void HideWelcomeElements() override { MainForm().HideWelcomeElements(); }
+  void SetTitle(const std::wstring& text) override { MainForm().SetTitle(text); }
+  void SetDescription(const std::wstring& text) override { MainForm().SetDescription(text); }
+  void SetProgress(int percent) override { MainForm().SetProgress(percent); }
+  void ShowProgress(bool visible) override { MainForm().ShowProgress(visible); }
+  void ShowWaitLabel(bool visible) override { MainForm().ShowWaitLabel(visible); }
+  bool WaitLabelVisible() const override { return MainForm().WaitLabelVisible(); }
+  std::wstring WaitCaption() const override { return MainForm().WaitCaption(); }
+  void SetWaitCaption(const std::wstring& text) override { MainForm().SetWaitCaption(text); }
+};
+
+}  // namespace
 
 void CreateMainForm() {
+  static MainFormHost mainFormHost;
+  SetHost(&mainFormHost);
   MainWindow::Events ev;
   ev.installClick = [] { BInstallClick(); };
   ev.closeQuery = [] { return FormCloseQuery(); };

@@ -1,14 +1,15 @@
 #include "app/startup.h"
 
-#include "app/command_line.h"
-#include "app/setup_log.h"
-#include "app/setup_state.h"
+#include "core/command_line.h"
+#include "core/setup_log.h"
+#include "core/host.h"
+#include "core/setup_state.h"
 #include "config/language.h"
-#include "config/record_list.h"
-#include "config/text.h"
+#include "base/record_list.h"
+#include "base/text.h"
 #include "config/variables.h"
-#include "install/archive_extract.h"
-#include "install/package_trailer.h"
+#include "config/archive_extract.h"
+#include "base/package_trailer.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/shell.h"
@@ -257,7 +258,13 @@ void FormCreate() {
     const int level = SetupInt(L"InstallLevel", 1);
     if (level == 0 || level == 3) s.AllUsers = false;
     s.LanguageName = SetupString(L"Language", L"English");
-    BuildLanguageList();
+    if (!BuildLanguageList()) {
+      // Start-up decides on silence only later; an unattended run must not
+      // wait on a message box.
+      if (SetupBool(L"SilentInstall") || FindParam(L"/S") != 0) s.Silent = true;
+      s.SetupConfig.reset();
+      StopWithError(4);
+    }
     WriteLogHeader();
     ReadCommandLineValues();
   }
@@ -290,6 +297,11 @@ void FormCreate() {
   s.AddonSize = ParseInt64(SetupString(L"AddonSize", L"0")).value_or(0);
 
   s.ScratchKeyList.clear();
+  if (!LoadLanguageFile()) {
+    s.SetupConfig.reset();
+    s.ScratchKeyList.clear();
+    StopWithError(4);
+  }
   MainForm().LoadWindowTexts();
 
   if (!s.Relaunched) {

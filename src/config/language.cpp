@@ -3,10 +3,9 @@
 #include <iterator>
 #include <memory>
 
-#include "app/command_line.h"
-#include "app/setup_state.h"
-#include "app/startup.h"
-#include "config/text.h"
+#include "core/command_line.h"
+#include "core/setup_state.h"
+#include "base/text.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 
@@ -171,17 +170,11 @@ LanguageChoice ChooseLanguage(const std::vector<std::wstring>& list, std::wstrin
   return choice;
 }
 
-void BuildLanguageList() {
+bool BuildLanguageList() {
   auto& s = State();
   g_menuOffered = false;
   s.LanguageList = FindLanguageNames(s.SetupTempDir);
-  if (s.LanguageList.empty()) {
-    // Start-up decides on silence only later; an unattended run must not
-    // wait on a message box.
-    if (SetupBool(L"SilentInstall") || FindParam(L"/S") != 0) s.Silent = true;
-    s.SetupConfig.reset();
-    StopWithError(4);
-  }
+  if (s.LanguageList.empty()) return false;
   LanguageChoiceInputs in;
   in.autoDetect = SetupBool(L"AutoDetectLanguage");
   if (in.autoDetect) in.systemLanguageId = SystemLanguageId(SetupInt(L"LangIDMethod", 0));
@@ -191,11 +184,12 @@ void BuildLanguageList() {
   LanguageChoice choice = ChooseLanguage(s.LanguageList, s.LanguageName, s.SetupTempDir, in);
   s.LanguageName = std::move(choice.name);
   g_menuOffered = choice.menuOffered;
+  return true;
 }
 
 bool LanguageMenuOffered() { return g_menuOffered; }
 
-void LoadLanguageFile() {
+bool LoadLanguageFile() {
   auto& s = State();
   std::wstring path = LanguageFilePath(s.SetupTempDir, s.LanguageName);
   if (!platform::FileExists(path)) {
@@ -208,12 +202,9 @@ void LoadLanguageFile() {
   }
   auto doc = std::make_unique<IniDocument>();
   // A file that exists but cannot be read counts as missing.
-  if (!platform::FileExists(path) || !LoadLanguageDocument(path, *doc)) {
-    s.SetupConfig.reset();
-    s.ScratchKeyList.clear();
-    StopWithError(4);
-  }
+  if (!platform::FileExists(path) || !LoadLanguageDocument(path, *doc)) return false;
   s.LanguageTexts = std::move(doc);
+  return true;
 }
 
 int LanguageFlagIndex(std::wstring_view name) {

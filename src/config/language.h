@@ -56,15 +56,15 @@ struct LanguageChoice {
 LanguageChoice ChooseLanguage(const std::vector<std::wstring>& list, std::wstring_view current,
                               const std::wstring& folder, const LanguageChoiceInputs& in);
 
-// Fills LanguageList from SetupTempDir, applies detection and /LNG. Stops
-// start-up with code 4 when no language file exists.
-void BuildLanguageList();
+// Fills LanguageList from SetupTempDir, applies detection and /LNG. False
+// when no language file exists.
+[[nodiscard]] bool BuildLanguageList();
 // Whether the last BuildLanguageList offers the language menu (SpeedButton1
 // and MenuLng with one item per LanguageList name).
 bool LanguageMenuOffered();
 // Loads LanguageTexts for LanguageName with the fallback to [Setup] Language;
-// stops start-up with code 4 when neither file exists.
-void LoadLanguageFile();
+// false when neither file exists or can be read.
+[[nodiscard]] bool LoadLanguageFile();
 // Image index of a language's flag (0 for unknown names).
 int LanguageFlagIndex(std::wstring_view name);
 

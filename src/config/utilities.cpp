@@ -2,8 +2,9 @@
 
 #include <cstdio>
 
-#include "app/setup_state.h"
-#include "config/text.h"
+#include "core/setup_state.h"
+#include "base/text.h"
+#include "config/variables.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 
@@ -57,6 +58,22 @@ std::wstring EnvironmentValue(std::wstring_view name) {
   std::wstring v = platform::EnvironmentValue(std::wstring(name));
   // The value is taken whole; the engine has no fixed buffer to overflow.
   return v;
+}
+
+std::wstring FindRegAsm() {
+  auto& s = State();
+  if (!s.RegAsmPath.empty()) return s.RegAsmPath;
+  const std::wstring w = GetConstant(17);
+  std::wstring found;
+  const wchar_t* const kCandidates[] = {
+      L"\\Microsoft.NET\\Framework\\v2.0.50727\\RegAsm.exe", L"\\Microsoft.NET\\Framework\\v4.0.30319\\RegAsm.exe",
+      L"\\Microsoft.NET\\Framework64\\v2.0.50727\\RegAsm.exe", L"\\Microsoft.NET\\Framework64\\v4.0.30319\\RegAsm.exe"};
+  for (int i = 0; i < 4; ++i) {
+    if (i >= 2 && !s.Is64BitEngine) break;
+    if (platform::FileExists(w + kCandidates[i])) found = w + kCandidates[i];
+  }
+  s.RegAsmPath = found;
+  return found;
 }
 
 }  // namespace ek

@@ -17,5 +17,8 @@ std::wstring ExtendedPathRule(std::wstring_view path, bool noPrefix);
 std::wstring LongPathNameOf(std::wstring_view path);
 std::wstring NewGuidText();
 std::wstring EnvironmentValue(std::wstring_view name);
+// Path of RegAsm.exe (the last of the known framework folders that holds
+// one), searched once per run; empty when none exists.
+std::wstring FindRegAsm();
 
 }  // namespace ek

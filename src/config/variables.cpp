@@ -3,14 +3,13 @@
 #include <cstdio>
 #include <unordered_set>
 
-#include "app/command_line.h"
-#include "app/setup_state.h"
+#include "core/command_line.h"
+#include "core/setup_state.h"
 #include "config/language.h"
-#include "config/record_list.h"
-#include "config/text.h"
+#include "base/record_list.h"
+#include "base/text.h"
 #include "config/utilities.h"
-#include "config/version.h"
-#include "install/others_action.h"
+#include "base/version.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/shell.h"

@@ -1,8 +1,8 @@
 #include "install/action_report.h"
 
-#include "app/setup_state.h"
+#include "core/setup_state.h"
 #include "platform/ui.h"
-#include "ui/main_window.h"
+#include "core/host.h"
 
 namespace ek {
 namespace {

@@ -1,10 +1,11 @@
 #include "install/association_action.h"
 
-#include "app/setup_log.h"
-#include "app/setup_state.h"
+#include "core/setup_log.h"
+#include "core/host.h"
+#include "core/setup_state.h"
 #include "config/language.h"
-#include "config/record_list.h"
-#include "config/text.h"
+#include "base/record_list.h"
+#include "base/text.h"
 #include "config/variables.h"
 #include "install/action_report.h"
 #include "install/uninstall_info.h"
@@ -136,9 +137,9 @@ void ApplyAssociation(std::wstring_view record) {
     ShowActionError(FormatAndExpand(LangText(L"Messages", 20), L"." + a.extension));
     s.HadErrors = true;
   }
-  platform::PumpMessages();
+  host().Pump();
   CleanUpUserAssociation(a);
-  platform::PumpMessages();
+  host().Pump();
 }
 
 }  // namespace ek

@@ -4,24 +4,24 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/setup_log.h"
-#include "app/setup_state.h"
+#include "core/setup_log.h"
+#include "core/setup_state.h"
 #include "config/language.h"
-#include "config/record_list.h"
-#include "config/text.h"
+#include "base/record_list.h"
+#include "base/text.h"
 #include "config/utilities.h"
 #include "config/variables.h"
-#include "config/version.h"
+#include "base/version.h"
 #include "install/folder_tree.h"
 #include "install/install_driver.h"
 #include "install/uninstall_info.h"
-#include "install/zip_reader.h"
+#include "base/zip_reader.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/ui.h"
-#include "ui/main_window.h"
+#include "core/host.h"
 
 namespace ek {
 namespace {
@@ -225,8 +225,8 @@ void InstallFiles() {
     const std::wstring xd = ExtendedPath(d);
 
     if (!folderRecord) {
-      MainForm().SetProgress(30 + static_cast<int>(std::lround(static_cast<double>(i) * 70.0 / total)));
-      platform::PumpMessages();
+      host().SetProgress(30 + static_cast<int>(std::lround(static_cast<double>(i) * 70.0 / total)));
+      host().Pump();
       if (platform::FileExists(xd)) {
         if (record && st.keepExistingOutOfList) record = false;
         if (mode == 0) {
@@ -235,8 +235,7 @@ void InstallFiles() {
           } else if (remembered) {
             mode = remembered;
           } else {
-            switch (platform::AskOverwrite(MainForm().handle(), FormatAndExpand(LangText(L"Messages", 12), d),
-                                           MainForm().Caption())) {
+            switch (host().AskOverwrite(FormatAndExpand(LangText(L"Messages", 12), d))) {
               case platform::MsgResult::Yes: mode = 1; break;
               case platform::MsgResult::YesToAll: mode = remembered = 1; break;
               case platform::MsgResult::NoToAll: mode = remembered = 3; break;
@@ -280,9 +279,9 @@ void InstallFiles() {
       if (ext == L".DLL" || ext == L".OCX") {
         platform::CallDllExport(xd, "DllUnregisterServer");
         platform::SleepMs(500);
-        platform::PumpMessages();
+        host().Pump();
         platform::SleepMs(1000);
-        platform::PumpMessages();
+        host().Pump();
       }
     }
     while (true) {
@@ -291,7 +290,7 @@ void InstallFiles() {
       if (e && ExtractEntryTo(archive, *e, xd, st.setModifyTime, st.setAttributes)) {
         if (st.stampCreation) platform::SetCreationTimeNow(xd);
         if (s.CreateUninstaller && record) AddToUninstallList(L"Files", d);
-        platform::PumpMessages();
+        host().Pump();
         if (total < 50) platform::SleepMs(100);
         break;
       }

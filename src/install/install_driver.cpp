@@ -4,11 +4,11 @@
 
 #include "actions/command_list.h"
 #include "actions/process_launch.h"
-#include "app/setup_log.h"
-#include "app/setup_state.h"
+#include "core/setup_log.h"
+#include "core/setup_state.h"
 #include "config/language.h"
-#include "config/record_list.h"
-#include "config/text.h"
+#include "base/record_list.h"
+#include "base/text.h"
 #include "config/utilities.h"
 #include "config/variables.h"
 #include "install/association_action.h"
@@ -24,14 +24,14 @@
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/ui.h"
-#include "ui/main_window.h"
+#include "core/host.h"
 
 namespace ek {
 namespace {
 
 void Caption(std::wstring_view section, int index, std::wstring_view fallback, bool pump = true) {
-  MainForm().SetTitle(LangText(section, index, fallback));
-  if (pump) platform::PumpMessages();
+  host().SetTitle(LangText(section, index, fallback));
+  if (pump) host().Pump();
 }
 
 std::wstring TempInfoPath() { return State().SetupTempDir + L"\\Uninstall.ini"; }
@@ -63,7 +63,7 @@ void CopyDataArchive() {
     if (!got || *got != want) FailDataArchive();
     if (*got && !out.Write(buf.data(), *got)) FailDataArchive();
     copied += *got;
-    if (total > 0) MainForm().SetProgress(static_cast<int>(std::lround(static_cast<double>(copied) * 30.0 / static_cast<double>(total))));
+    if (total > 0) host().SetProgress(static_cast<int>(std::lround(static_cast<double>(copied) * 30.0 / static_cast<double>(total))));
     if (*got < 4096) break;
   }
 }
@@ -91,7 +91,7 @@ void ExternalDataPackage() {
     std::wstring d = ExpandVariables(L"<CurrentDir>\\" + SetupString(L"DataFileName"));
     if (!platform::FileExists(ExtendedPath(d))) d = s.DataFile;
     if (platform::FileExists(ExtendedPath(d)) && platform::FileExists(ExtendedPath(seven))) {
-      RunProcess(MainForm().handle(), seven, ExpandVariables(L"x \"" + d + L"\" " + x), show, true, false, true);
+      RunProcess(host().Owner(), seven, ExpandVariables(L"x \"" + d + L"\" " + x), show, true, false, true);
     } else {
       s.HadErrors = true;
     }
@@ -105,7 +105,7 @@ void ExternalDataPackage() {
     s.HadErrors = true;
     return;
   }
-  if (!RunProcess(MainForm().handle(), downloader,
+  if (!RunProcess(host().Owner(), downloader,
                   ExpandVariables(L"/S \"" + url + L"\" /D \"<SetupTempDir>\\" + file + L"\""), platform::kSwShowNormal,
                   true, false, true)) {
     s.HadErrors = true;
@@ -115,8 +115,8 @@ void ExternalDataPackage() {
     s.HadErrors = true;
     return;
   }
-  platform::PumpMessages();
-  if (!RunProcess(MainForm().handle(), seven, ExpandVariables(L"x \"<SetupTempDir>\\" + file + L"\" " + x), show, true,
+  host().Pump();
+  if (!RunProcess(host().Owner(), seven, ExpandVariables(L"x \"<SetupTempDir>\\" + file + L"\" " + x), show, true,
                   false, true))
     s.HadErrors = true;
 }
@@ -169,12 +169,12 @@ void RunInstallation() {
   s.CancelRequested = false;
   s.HadErrors = false;
   // 2. Window.
-  MainForm().HideWelcomeElements();
+  host().HideWelcomeElements();
   Caption(L"Install", 12, L"Preparing...", false);
-  MainForm().SetDescription(ExpandVariables(LangText(L"Install", 1, L"Please wait...")));
-  MainForm().SetProgress(0);
-  MainForm().ShowProgress(true);
-  platform::PumpMessages();
+  host().SetDescription(ExpandVariables(LangText(L"Install", 1, L"Please wait...")));
+  host().SetProgress(0);
+  host().ShowProgress(true);
+  host().Pump();
   // 3, 4.
   s.InstallDir = StripTrailingBackslash(Trim(s.InstallDir));
   s.FilesBase = s.RegistryValuesBase = s.FilesAdded = s.RegistryValuesAdded = 0;
@@ -204,7 +204,7 @@ void RunInstallation() {
   CopyDataArchive();
   Caption(L"Install", 2, L"Copying files...");
   InstallFiles();
-  MainForm().SetProgress(99);
+  host().SetProgress(99);
   // 11, 12.
   Caption(L"Install", 10, L"Finishing setup...");
   if (Config().SectionExists(L"Shortcuts")) WalkRecords(L"Shortcuts", &CreateShortcut);
@@ -218,7 +218,7 @@ void RunInstallation() {
     const IniDocument::Section* ext = Config().GetSection(L"Extensions");
     if (ext)
       for (const auto& e : ext->entries) ApplyAssociation(e.value);
-    platform::PumpMessages();
+    host().Pump();
     platform::NotifyAssociationsChanged(true);
   }
   // 16.
@@ -273,8 +273,8 @@ void RunInstallation() {
     if (Switch(L"-NoOpenWith")) ApplyRegistryRecord(EngineRecord(app, L"NoOpenWith", L""));
   }
   // 24, 25.
-  MainForm().SetProgress(100);
-  platform::PumpMessages();
+  host().SetProgress(100);
+  host().Pump();
   if (s.CreateUninstaller && SetupBool(L"ShowAddRemove")) RegisterUninstallEntry();
   // 26. Save.
   SaveUninstallIni();
@@ -292,7 +292,7 @@ void RunInstallation() {
     RunProcess(nullptr, s.InstallDir + L"\\Updater.exe", L"/S /AUTORUNON " + ToText(frequency), platform::kSwShow, false,
                true, false);
   // 29.
-  platform::PumpMessages();
+  host().Pump();
   s.InstallRunning = false;
   s.InstallationCompleted = true;
   if (!s.Silent && SetupBool(L"Beep")) platform::BeepOk();

@@ -1,15 +1,16 @@
 #include "install/others_action.h"
 
 #include "actions/process_launch.h"
-#include "app/setup_log.h"
-#include "app/setup_state.h"
+#include "core/setup_log.h"
+#include "core/host.h"
+#include "core/setup_state.h"
 #include "config/language.h"
-#include "config/record_list.h"
-#include "config/text.h"
+#include "base/record_list.h"
+#include "base/text.h"
 #include "config/utilities.h"
 #include "config/variables.h"
 #include "install/action_report.h"
-#include "install/font_name.h"
+#include "base/font_name.h"
 #include "install/uninstall_info.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
@@ -71,7 +72,7 @@ bool RunRegistrationProgram(const std::wstring& program, const std::wstring& par
 void RegisterActiveX(const std::wstring& path, bool flag) {
   if (RunRegistrationProgram(GetConstant(18) + L"\\regsvr32.exe", L"\"" + path + L"\" /s")) Record(L"ActiveX", path, flag);
   else Failed(L"Error ActiveX: ", 22, path);
-  platform::PumpMessages();
+  host().Pump();
 }
 
 void RegisterAssembly(const std::wstring& path, bool flag) {
@@ -84,14 +85,14 @@ void RegisterAssembly(const std::wstring& path, bool flag) {
   }
   if (RunRegistrationProgram(regAsm, L"\"" + path + L"\" /codebase /s")) Record(L".NET-Assembly", path, flag);
   else Failed(L"Error .NET Assembly: ", 22, path);
-  platform::PumpMessages();
+  host().Pump();
 }
 
 void RegisterTypeLibrary(const std::wstring& path, bool flag) {
   bool loaded = false;
   if (platform::RegisterTypeLibrary(path, FolderPart(path), &loaded)) Record(L"TypeLibrary", path, flag);
   else if (loaded) Failed(L"Error registering Type Library: ", 23, path);
-  platform::PumpMessages();
+  host().Pump();
 }
 
 void InstallScreenSaver(const std::wstring& path) {
@@ -117,22 +118,6 @@ const Kind kKinds[] = {
 
 }  // namespace
 
-std::wstring FindRegAsm() {
-  auto& s = State();
-  if (!s.RegAsmPath.empty()) return s.RegAsmPath;
-  const std::wstring w = GetConstant(17);
-  std::wstring found;
-  const wchar_t* const kCandidates[] = {
-      L"\\Microsoft.NET\\Framework\\v2.0.50727\\RegAsm.exe", L"\\Microsoft.NET\\Framework\\v4.0.30319\\RegAsm.exe",
-      L"\\Microsoft.NET\\Framework64\\v2.0.50727\\RegAsm.exe", L"\\Microsoft.NET\\Framework64\\v4.0.30319\\RegAsm.exe"};
-  for (int i = 0; i < 4; ++i) {
-    if (i >= 2 && !s.Is64BitEngine) break;
-    if (platform::FileExists(w + kCandidates[i])) found = w + kCandidates[i];
-  }
-  s.RegAsmPath = found;
-  return found;
-}
-
 void ApplyOthersRecord(std::wstring_view record) {
   if (record.empty()) return;
   const auto f = SplitRecord(record);
@@ -153,7 +138,7 @@ void ApplyOthersRecord(std::wstring_view record) {
     return;
   }
   k->apply(path, flag);
-  platform::PumpMessages();
+  host().Pump();
 }
 
 }  // namespace ek

@@ -8,8 +8,5 @@
 namespace ek {
 
 void ApplyOthersRecord(std::wstring_view record);
-// Path of RegAsm.exe (the last of the known framework folders that holds
-// one), searched once per run; empty when none exists.
-std::wstring FindRegAsm();
 
 }  // namespace ek

@@ -1,10 +1,11 @@
 #include "install/registry_action.h"
 
-#include "app/setup_log.h"
-#include "app/setup_state.h"
+#include "core/setup_log.h"
+#include "core/host.h"
+#include "core/setup_state.h"
 #include "config/language.h"
-#include "config/record_list.h"
-#include "config/text.h"
+#include "base/record_list.h"
+#include "base/text.h"
 #include "config/variables.h"
 #include "install/action_report.h"
 #include "install/uninstall_info.h"
@@ -170,7 +171,7 @@ bool ApplyRegistryRecord(std::wstring_view text) {
     if (r->record) AddToUninstallList(L"RegistryValues", mark + keyText + L"*?" + r->name);
     else KeepRegistryKey(mark + keyText);
   }
-  platform::PumpMessages();
+  host().Pump();
   return true;
 }
 

@@ -1,65 +1,12 @@
 #include "install/uninstall_info.h"
 
-#include "app/setup_state.h"
+#include "core/setup_state.h"
 #include "config/language.h"
-#include "config/record_list.h"
-#include "config/text.h"
+#include "base/record_list.h"
+#include "base/text.h"
 #include "config/variables.h"
 
 namespace ek {
-
-int64_t NextListKey(const IniDocument& doc, std::wstring_view section) {
-  const IniDocument::Section* s = doc.GetSection(section);
-  if (!s || s->entries.empty()) return 0;
-  auto last = ParseUnsignedDecimal(s->entries.back().key);
-  if (last && *last < (1ull << 62)) return static_cast<int64_t>(*last) + 1;
-  return static_cast<int64_t>(s->entries.size());
-}
-
-void AddToUninstallList(std::wstring_view section, std::wstring_view value) {
-  auto& s = State();
-  if (!s.UninstallIni) return;
-  IniDocument& ini = *s.UninstallIni;
-  const bool files = EqualsNoCase(section, L"Files");
-  const bool values = EqualsNoCase(section, L"RegistryValues");
-  // A line break cannot be stored on one line; it is kept as a blank.
-  std::wstring v = ReplaceAll(ReplaceAll(value, L"\r\n", L" "), L"\n", L" ");
-  v = ReplaceAll(v, L"\r", L" ");
-
-  int64_t n = 0;
-  if (s.UpdateMode) n = files ? s.FilesBase : values ? s.RegistryValuesBase : NextListKey(ini, section);
-  if (s.UpdateMode && s.CheckUninstallDuplicates && (!s.LimitDuplicateCheck || n < 1000)) {
-    for (int64_t i = 0; i < n; ++i) {
-      const std::wstring* old = ini.Find(section, ToText(i));
-      const std::wstring oldValue = old ? *old : std::wstring();
-      const bool same = s.ExactDuplicateCompare ? oldValue == v : EqualsNoCaseAscii(oldValue, v);
-      if (same) return;
-    }
-  }
-  int64_t key;
-  if (files) {
-    key = s.UpdateMode ? s.FilesBase + s.FilesAdded : s.FilesAdded;
-    ++s.FilesAdded;
-  } else if (values) {
-    key = s.UpdateMode ? s.RegistryValuesBase + s.RegistryValuesAdded : s.RegistryValuesAdded;
-    ++s.RegistryValuesAdded;
-  } else {
-    key = s.UpdateMode ? n : static_cast<int64_t>(ini.KeyCount(section));
-  }
-  ini.WriteString(section, ToText(key), v);
-}
-
-void KeepRegistryKey(std::wstring_view path) {
-  auto& s = State();
-  if (!s.UninstallIni || Switch(L"-nocheckregkeys")) return;
-  IniDocument& ini = *s.UninstallIni;
-  const IniDocument::Section* sec = ini.GetSection(L"RegistryKeys");
-  if (!sec) return;
-  std::vector<std::wstring> emptied;
-  for (const auto& e : sec->entries)
-    if (!e.value.empty() && path.find(e.value) != std::wstring_view::npos) emptied.push_back(e.key);
-  for (const auto& k : emptied) ini.WriteString(L"RegistryKeys", k, L"");
-}
 
 namespace {
 

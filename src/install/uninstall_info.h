@@ -1,29 +1,14 @@
-// The uninstall information file: what the product is, how the uninstaller
-// behaves, and the lists of what the installation created or changed. Every
-// action records itself here right after its change, so a roll-back at any
-// point knows exactly what exists.
+// The uninstall information file: what the product is and how the
+// uninstaller behaves. The lists of what the installation created or changed
+// are kept by the uninstall journal.
 #pragma once
 
-#include <string>
-#include <string_view>
-
-#include "config/ini_document.h"
+#include "core/uninstall_journal.h"
 
 namespace ek {
 
-// Appends an entry to a list section under the next key number, unless the
-// duplicate check of an update installation finds it already there.
-void AddToUninstallList(std::wstring_view section, std::wstring_view value);
-// Empties the [RegistryKeys] entries that are part of the path, so that the
-// uninstaller keeps a key that holds a value not to be removed.
-void KeepRegistryKey(std::wstring_view path);
-
-// The first free key number of a taken-over section: last key + 1 (or the key
-// count when the last key is not a number); 0 for an empty section.
-int64_t NextListKey(const IniDocument& doc, std::wstring_view section);
-
-// Install driver step 8: the product, installation, uninstaller and updater
-// keys, and the [Messages] / [Updater] texts.
+// The product, installation, uninstaller and updater keys, and the
+// [Messages] / [Updater] texts.
 void WriteUninstallGeneralKeys();
 
 }  // namespace ek

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/setup_log.h"
-#include "app/setup_state.h"
+#include "core/setup_log.h"
+#include "core/setup_state.h"
 #include "config/language.h"
-#include "config/text.h"
+#include "base/text.h"
 #include "config/utilities.h"
 #include "config/variables.h"
-#include "config/version.h"
+#include "base/version.h"
 #include "install/action_report.h"
 #include "install/uninstall_info.h"
 #include "platform/file_system.h"

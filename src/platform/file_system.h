@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "config/text.h"
-#include "install/zip_reader.h"
+#include "base/text.h"
+#include "base/byte_stream.h"
 
 namespace ek::platform {
 

@@ -4,7 +4,7 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
-#include "config/text.h"
+#include "base/text.h"
 #include "platform/handles.h"
 
 namespace ek::platform {

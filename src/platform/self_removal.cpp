@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "config/text.h"
+#include "base/text.h"
 #include "platform/file_system.h"
 #include "platform/handles.h"
 

@@ -1,8 +1,8 @@
 #include "ui/main_window.h"
 
-#include "app/setup_state.h"
+#include "core/setup_state.h"
 #include "config/language.h"
-#include "config/text.h"
+#include "base/text.h"
 #include "config/variables.h"
 
 namespace ek {
@@ -10,19 +10,6 @@ namespace ek {
 MainWindow& MainForm() {
   static MainWindow window;
   return window;
-}
-
-platform::MsgResult MessageOnMain(const std::wstring& text, platform::MsgIcon icon, platform::MsgButtons buttons,
-                                  int defaultButton, const std::wstring& caption, bool topmost) {
-  platform::MessageRequest r;
-  r.owner = MainForm().handle();
-  r.text = text;
-  r.caption = caption.empty() ? MainForm().Caption() : caption;
-  r.icon = icon;
-  r.buttons = buttons;
-  r.defaultButton = defaultButton;
-  r.topmost = topmost;
-  return platform::ShowMessage(r);
 }
 
 bool MainWindow::Create(const Events& events) {
@@ -100,7 +87,6 @@ void MainWindow::Layout() {
 
 void MainWindow::LoadWindowTexts() {
   auto& s = State();
-  LoadLanguageFile();  // may stop start-up with code 4
   std::wstring name = GetConstant(1), version = GetConstant(2);
   std::wstring edition = ExpandVariables(PickLanguageText(SetupString(L"AppEdition")));
   if (!edition.empty() && !Switch(L"-noappedition")) s.AppNameVersion = name + L" " + edition + L" " + version;

@@ -29,7 +29,7 @@ class MainWindow {
   platform::WindowHandle handle() const;
   platform::Form& form() { return form_; }
 
-  // Sets every caption from the language file (LoadWindowTexts).
+  // Sets every caption from the loaded language file (LoadWindowTexts).
   void LoadWindowTexts();
   // Lays out the controls (after a font or size change).
   void Layout();
@@ -76,11 +76,5 @@ class MainWindow {
 };
 
 MainWindow& MainForm();
-
-// A message box owned by the main window; the caption is the window's own
-// unless one is given.
-platform::MsgResult MessageOnMain(const std::wstring& text, platform::MsgIcon icon,
-                                  platform::MsgButtons buttons = platform::MsgButtons::Ok, int defaultButton = 1,
-                                  const std::wstring& caption = std::wstring(), bool topmost = false);
 
 }  // namespace ek

@@ -1,6 +1,6 @@
 #include "harness.h"
 
-#include "config/text.h"
+#include "base/text.h"
 
 #include <fcntl.h>
 #include <signal.h>

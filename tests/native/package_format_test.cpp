@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "install/package_trailer.h"
-#include "install/zip_reader.h"
+#include "base/package_trailer.h"
+#include "base/zip_reader.h"
 
 using namespace ek;
 

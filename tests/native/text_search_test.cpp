@@ -3,7 +3,7 @@
 #include <random>
 #include <string>
 
-#include "config/text.h"
+#include "base/text.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "config/ini_document.h"
-#include "config/version.h"
+#include "base/ini_document.h"
+#include "base/version.h"
 
 using ek::CompareVersions;
 using ek::ParseVersion;

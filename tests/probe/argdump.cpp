@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "config/text.h"
+#include "base/text.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 

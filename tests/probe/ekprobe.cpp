@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "config/text.h"
+#include "base/text.h"
 #include "platform/file_system.h"
 #include "platform/handles.h"
 #include "platform/registry.h"

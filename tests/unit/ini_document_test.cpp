@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "config/ini_document.h"
-#include "config/record_list.h"
+#include "base/ini_document.h"
+#include "base/record_list.h"
 
 using ek::IniDocument;
 

@@ -122,14 +122,14 @@ TEST_F(LanguageFiles, BuildLanguageListDetectsTheSystemLanguage) {
   folder_.Write(L"Germanek.lng", L"[Info]\r\nid=" + ToText(*id) + L"\r\n");
   LoadConfig(L"[Setup]\r\nAutoDetectLanguage=1\r\nLangIDMethod=2\r\n");
   State().LanguageName = L"English";
-  BuildLanguageList();
+  ASSERT_TRUE(BuildLanguageList());
   EXPECT_EQ(State().LanguageName, L"German");
   EXPECT_EQ(State().LanguageList.size(), 3u);
   EXPECT_TRUE(LanguageMenuOffered());
 
   LoadConfig(L"[Setup]\r\nAutoDetectLanguage=1\r\nLangIDMethod=2\r\nSetupParameters=-hidelng\r\n");
   State().LanguageName = L"English";
-  BuildLanguageList();
+  ASSERT_TRUE(BuildLanguageList());
   EXPECT_EQ(State().LanguageName, L"German");
   EXPECT_FALSE(LanguageMenuOffered());
 }
@@ -137,20 +137,20 @@ TEST_F(LanguageFiles, BuildLanguageListDetectsTheSystemLanguage) {
 TEST_F(LanguageFiles, LoadingFallsBackToTheConfiguredLanguage) {
   LoadConfig(L"[Setup]\r\nLanguage=French\r\n");
   State().LanguageName = L"german";  // file names compare without case
-  LoadLanguageFile();
+  ASSERT_TRUE(LoadLanguageFile());
   EXPECT_EQ(State().LanguageName, L"german");
   EXPECT_EQ(LangText(L"Buttons", 3, L"Install"), L"&Installieren");
   EXPECT_EQ(ExpandVariables(L"<LNG>/<LNGID>"), L"de/1031");
 
   State().LanguageName = L"Klingon";
-  LoadLanguageFile();
+  ASSERT_TRUE(LoadLanguageFile());
   EXPECT_EQ(State().LanguageName, L"French");
   EXPECT_EQ(LangText(L"Buttons", 3, L"Install"), L"&Installer");
 }
 
 TEST_F(LanguageFiles, MissingEntriesGiveTheBuiltInDefault) {
   State().LanguageName = L"English";
-  LoadLanguageFile();
+  ASSERT_TRUE(LoadLanguageFile());
   EXPECT_EQ(LangText(L"Buttons", 3, BuiltInText(L"Buttons", 3)), L"&Install");
   EXPECT_EQ(LangText(L"Buttons", 8, BuiltInText(L"Buttons", 8)), L"Finish");
   EXPECT_EQ(LangText(L"messages", 41, BuiltInText(L"messages", 41)),

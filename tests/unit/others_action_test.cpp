@@ -2,7 +2,7 @@
 
 #include "action_fixture.h"
 #include "config/variables.h"
-#include "install/font_name.h"
+#include "base/font_name.h"
 #include "install/others_action.h"
 #include "platform/registry.h"
 #include "platform/shell.h"

@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/setup_state.h"
-#include "config/ini_document.h"
-#include "config/text.h"
+#include "core/setup_state.h"
+#include "base/ini_document.h"
+#include "base/text.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 

@@ -2,7 +2,7 @@
 // the argument text passed on to a relaunched copy.
 #include <gtest/gtest.h>
 
-#include "app/command_line.h"
+#include "core/command_line.h"
 #include "app/startup.h"
 
 using namespace ek;

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "config/text.h"
+#include "base/text.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/registry.h"

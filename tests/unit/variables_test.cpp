@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/command_line.h"
+#include "core/command_line.h"
 #include "config/language.h"
 #include "config/utilities.h"
 #include "config/variables.h"

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "config/ini_document.h"
-#include "config/text.h"
-#include "install/package_trailer.h"
+#include "base/ini_document.h"
+#include "base/text.h"
+#include "base/package_trailer.h"
 
 namespace fs = std::filesystem;
 

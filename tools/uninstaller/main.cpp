@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "config/ini_document.h"
-#include "config/text.h"
+#include "base/ini_document.h"
+#include "base/text.h"
 #include "config/utilities.h"
 #include "platform/file_system.h"
 #include "platform/handles.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "config/text.h"
+#include "base/text.h"
 #include "config/utilities.h"
 #include "install/ini_file_editor.h"
 #include "platform/file_system.h"

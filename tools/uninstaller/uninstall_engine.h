@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/ini_document.h"
+#include "base/ini_document.h"
 #include "uninstall_entries.h"
 
 namespace ek::uninstall {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <map>
 
-#include "config/record_list.h"
-#include "config/text.h"
+#include "base/record_list.h"
+#include "base/text.h"
 
 namespace ek::uninstall {
 namespace {

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/ini_document.h"
+#include "base/ini_document.h"
 #include "platform/registry.h"
 
 namespace ek::uninstall {

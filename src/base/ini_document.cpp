@@ -1,4 +1,4 @@
-#include "config/ini_document.h"
+#include "base/ini_document.h"
 
 namespace ek {
 

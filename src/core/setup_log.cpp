@@ -1,8 +1,8 @@
-#include "app/setup_log.h"
+#include "core/setup_log.h"
 
-#include "app/command_line.h"
-#include "app/setup_state.h"
-#include "config/text.h"
+#include "core/command_line.h"
+#include "core/setup_state.h"
+#include "base/text.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/shell.h"

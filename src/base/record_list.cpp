@@ -1,4 +1,4 @@
-#include "config/record_list.h"
+#include "base/record_list.h"
 
 namespace ek {
 

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "config/text.h"
+#include "base/text.h"
 
 namespace ek {
 

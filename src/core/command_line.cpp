@@ -1,6 +1,6 @@
-#include "app/command_line.h"
+#include "core/command_line.h"
 
-#include "config/text.h"
+#include "base/text.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 

@@ -1,10 +1,10 @@
-#include "install/package_trailer.h"
+#include "base/package_trailer.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
-#include "config/text.h"
+#include "base/text.h"
 
 namespace ek {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/ini_document.h"
+#include "base/ini_document.h"
 
 namespace ek {
 

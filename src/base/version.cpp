@@ -1,10 +1,10 @@
-#include "config/version.h"
+#include "base/version.h"
 
 #include <algorithm>
 #include <string>
 
-#include "config/record_list.h"
-#include "config/text.h"
+#include "base/record_list.h"
+#include "base/text.h"
 
 namespace ek {
 

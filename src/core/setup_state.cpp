@@ -1,6 +1,6 @@
-#include "app/setup_state.h"
+#include "core/setup_state.h"
 
-#include "config/record_list.h"
+#include "base/record_list.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/shell.h"

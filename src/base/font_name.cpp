@@ -1,4 +1,4 @@
-#include "install/font_name.h"
+#include "base/font_name.h"
 
 #include <cstdint>
 

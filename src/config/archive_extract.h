@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "install/zip_reader.h"
+#include "base/zip_reader.h"
 
 namespace ek {
 

@@ -1,6 +1,6 @@
-#include "install/archive_extract.h"
+#include "config/archive_extract.h"
 
-#include "config/text.h"
+#include "base/text.h"
 #include "config/utilities.h"
 #include "platform/file_system.h"
 

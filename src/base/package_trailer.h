@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "install/zip_reader.h"
+#include "base/byte_stream.h"
 
 namespace ek {
 

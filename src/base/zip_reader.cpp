@@ -1,4 +1,4 @@
-#include "install/zip_reader.h"
+#include "base/zip_reader.h"
 
 #include <zlib.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "config/text.h"
+#include "base/text.h"
 
 namespace ek {
 namespace {

@@ -2,7 +2,7 @@
 // stored and deflated entries). It never trusts the archive: sizes and offsets
 // are checked against the file, names that could leave the target folder are
 // refused, and output is bounded by the declared size and checked by CRC-32.
-// Pure: reads and writes through the two small interfaces below.
+// Pure: reads and writes through ByteSource and ByteSink.
 #pragma once
 
 #include <cstdint>
@@ -10,21 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/byte_stream.h"
+
 namespace ek {
-
-class ByteSource {
- public:
-  virtual ~ByteSource() = default;
-  virtual uint64_t Size() const = 0;
-  // Reads exactly len bytes at offset; false on any shortfall or error.
-  virtual bool ReadAt(uint64_t offset, void* buffer, size_t len) = 0;
-};
-
-class ByteSink {
- public:
-  virtual ~ByteSink() = default;
-  virtual bool Write(const void* data, size_t len) = 0;
-};
 
 struct ZipEntry {
   std::wstring name;  // stored name with "/" turned into "\"

@@ -1,0 +1,39 @@
+#include "core/host.h"
+
+namespace ek {
+namespace {
+
+Host g_defaultHost;
+Host* g_host = &g_defaultHost;
+
+}  // namespace
+
+platform::MsgResult Host::Message(platform::MessageRequest request) {
+  request.owner = Owner();
+  if (request.caption.empty()) request.caption = Caption();
+  return platform::ShowMessage(request);
+}
+
+platform::MsgResult Host::AskOverwrite(const std::wstring& text) {
+  return platform::AskOverwrite(Owner(), text, Caption());
+}
+
+bool Host::Pump() { return platform::PumpMessages(); }
+
+Host& host() { return *g_host; }
+
+void SetHost(Host* window) { g_host = window ? window : &g_defaultHost; }
+
+platform::MsgResult MessageOnMain(const std::wstring& text, platform::MsgIcon icon, platform::MsgButtons buttons,
+                                  int defaultButton, const std::wstring& caption, bool topmost) {
+  platform::MessageRequest r;
+  r.text = text;
+  r.caption = caption;
+  r.icon = icon;
+  r.buttons = buttons;
+  r.defaultButton = defaultButton;
+  r.topmost = topmost;
+  return host().Message(std::move(r));
+}
+
+}  // namespace ek

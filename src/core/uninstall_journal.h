@@ -1,0 +1,25 @@
+// The uninstall journal: the lists of the uninstall information file. Every
+// action records itself here right after its change, so a roll-back at any
+// point knows exactly what exists.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/ini_document.h"
+
+namespace ek {
+
+// Appends an entry to a list section under the next key number, unless the
+// duplicate check of an update installation finds it already there.
+void AddToUninstallList(std::wstring_view section, std::wstring_view value);
+// Empties the [RegistryKeys] entries that are part of the path, so that the
+// uninstaller keeps a key that holds a value not to be removed.
+void KeepRegistryKey(std::wstring_view path);
+
+// The first free key number of a taken-over section: last key + 1 (or the key
+// count when the last key is not a number); 0 for an empty section.
+int64_t NextListKey(const IniDocument& doc, std::wstring_view section);
+
+}  // namespace ek
