@@ -1,4 +1,6 @@
 #include "app/install_button.h"
+#include "core/failure_report.h"
+#include "base/result.h"
 
 #include "actions/command_list.h"
 #include "actions/completion.h"
@@ -96,7 +98,9 @@ void HandOff() {
     params = L"/C \"\"" + own + L"\" /RAD \"" + s.SetupTempDir + L"\"\"";
     show = platform::kSwHide;
   }
-  platform::WriteTextFile(s.SetupTempDir + L"\\eksetup.ini", MutableConfig().Serialize(), TextEncoding::Utf8Bom);
+  const std::wstring handOffFile = s.SetupTempDir + L"\\eksetup.ini";
+  if (!platform::WriteTextFile(handOffFile, MutableConfig().Serialize(), TextEncoding::Utf8Bom))
+    LogFailure(L"Unable to write file: " + handOffFile, FailureCause());
   s.SetupConfig.reset();
   s.LanguageTexts.reset();
   // The log travels through the temporary folder: the elevated copy takes it
@@ -109,7 +113,7 @@ void HandOff() {
   bool logRead = false;
   std::vector<std::wstring> merged = LoadLogFile(logPath, &logRead);
   if (logRead && !merged.empty()) s.SetupLog = std::move(merged);
-  platform::DeleteFileAt(logPath);
+  Ignore(platform::DeleteFileAt(logPath));  // taken back; a leftover is removed at the next start
   if (started) {
     s.InstallationCompleted = true;
     if (s.LastExitCode == L"0") {

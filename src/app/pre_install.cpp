@@ -1,4 +1,5 @@
 #include "app/pre_install.h"
+#include "core/failure_report.h"
 
 #include "actions/command_list.h"
 #include "actions/process_launch.h"
@@ -402,7 +403,9 @@ void FormActivate() {
     IniDocument& mc = MutableConfig();
     mc.WriteInteger(L"Install", L"Left", left);
     mc.WriteInteger(L"Install", L"Top", top);
-    platform::WriteTextFile(s.SetupTempDir + L"\\eksetup.ini", mc.Serialize(), TextEncoding::Utf8Bom);
+    const std::wstring handOffFile = s.SetupTempDir + L"\\eksetup.ini";
+    if (!platform::WriteTextFile(handOffFile, mc.Serialize(), TextEncoding::Utf8Bom))
+      LogFailure(L"Unable to write file: " + handOffFile, FailureCause());
     // The first instance takes the log back and saves it at its end.
     SaveLogFile(LogFilePath(), s.SetupLog);
     platform::ExitNow(s.HadErrors ? 10 : 0);

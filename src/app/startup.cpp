@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "base/result.h"
 
 #include "core/command_line.h"
 #include "core/setup_log.h"
@@ -62,7 +63,8 @@ void RelaunchElevated() {
   r.parameters = CommandLineArguments() + L" /U \"" + CurrentProfileName() + L"\"";
   r.show = platform::kSwShowNormal;
   r.elevate = true;
-  platform::ShellStart(r, nullptr, nullptr);
+  // Declined or not, this copy has done its part: exit 0 whatever the result.
+  Ignore(platform::ShellStart(r, nullptr, nullptr));
   platform::ExitNow(0);
 }
 
@@ -273,7 +275,7 @@ void FormCreate() {
   s.StartupDone = true;
   s.SaveLog = !Switch(L"-nosavelog");
   const std::wstring leftOver = LogFilePath();
-  if (platform::FileExists(leftOver)) platform::DeleteFileAt(leftOver);
+  if (platform::FileExists(leftOver)) Ignore(platform::DeleteFileAt(leftOver));
 
   if (SetupBool(L"SilentInstall") || FindParam(L"/S") != 0) {
     s.Silent = true;

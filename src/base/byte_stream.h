@@ -11,15 +11,15 @@ namespace ek {
 class ByteSource {
  public:
   virtual ~ByteSource() = default;
-  virtual uint64_t Size() const = 0;
+  [[nodiscard]] virtual uint64_t Size() const = 0;
   // Reads exactly len bytes at offset; false on any shortfall or error.
-  virtual bool ReadAt(uint64_t offset, void* buffer, size_t len) = 0;
+  [[nodiscard]] virtual bool ReadAt(uint64_t offset, void* buffer, size_t len) = 0;
 };
 
 class ByteSink {
  public:
   virtual ~ByteSink() = default;
-  virtual bool Write(const void* data, size_t len) = 0;
+  [[nodiscard]] virtual bool Write(const void* data, size_t len) = 0;
 };
 
 }  // namespace ek

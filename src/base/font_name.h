@@ -9,6 +9,6 @@
 namespace ek {
 
 // Empty when the bytes are no sfnt font or carry no usable name.
-std::wstring FontRegistryName(std::string_view bytes);
+[[nodiscard]] std::wstring FontRegistryName(std::string_view bytes);
 
 }  // namespace ek

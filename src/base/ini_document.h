@@ -32,21 +32,21 @@ class IniDocument {
   // section are ignored; "key=value" split at the first "=", both trimmed.
   void Parse(std::wstring_view text);
   // Lines joined with CR LF, a blank line between sections.
-  std::wstring Serialize() const;
+  [[nodiscard]] std::wstring Serialize() const;
   void Clear();
 
-  const std::wstring* Find(std::wstring_view section, std::wstring_view key) const;
-  std::wstring ReadString(std::wstring_view section, std::wstring_view key, std::wstring_view fallback = {}) const;
+  [[nodiscard]] const std::wstring* Find(std::wstring_view section, std::wstring_view key) const;
+  [[nodiscard]] std::wstring ReadString(std::wstring_view section, std::wstring_view key, std::wstring_view fallback = {}) const;
   // Signed 32-bit decimal, or hexadecimal after "$" / "0x"; fallback otherwise.
-  int32_t ReadInteger(std::wstring_view section, std::wstring_view key, int32_t fallback) const;
+  [[nodiscard]] int32_t ReadInteger(std::wstring_view section, std::wstring_view key, int32_t fallback) const;
   // Integer read with default 0 or 1; any non-zero number is true.
-  bool ReadBool(std::wstring_view section, std::wstring_view key, bool fallback) const;
-  bool KeyExists(std::wstring_view section, std::wstring_view key) const;
-  bool SectionExists(std::wstring_view section) const;
-  std::vector<std::wstring> KeyNames(std::wstring_view section) const;
-  size_t KeyCount(std::wstring_view section) const;
-  const Section* GetSection(std::wstring_view section) const;
-  const std::vector<Section>& Sections() const { return sections_; }
+  [[nodiscard]] bool ReadBool(std::wstring_view section, std::wstring_view key, bool fallback) const;
+  [[nodiscard]] bool KeyExists(std::wstring_view section, std::wstring_view key) const;
+  [[nodiscard]] bool SectionExists(std::wstring_view section) const;
+  [[nodiscard]] std::vector<std::wstring> KeyNames(std::wstring_view section) const;
+  [[nodiscard]] size_t KeyCount(std::wstring_view section) const;
+  [[nodiscard]] const Section* GetSection(std::wstring_view section) const;
+  [[nodiscard]] const std::vector<Section>& Sections() const { return sections_; }
 
   void WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value);
   void WriteInteger(std::wstring_view section, std::wstring_view key, int64_t value);
@@ -58,8 +58,8 @@ class IniDocument {
   struct SectionIndex {
     std::unordered_map<std::wstring, size_t> keys;  // folded key -> first entry
   };
-  Section* FindSectionMutable(std::wstring_view section);
-  size_t FindSectionIndex(std::wstring_view section) const;
+  [[nodiscard]] Section* FindSectionMutable(std::wstring_view section);
+  [[nodiscard]] size_t FindSectionIndex(std::wstring_view section) const;
   Section& EnsureSection(std::wstring_view section);
   void ReindexSection(size_t s);
   void ReindexAll();

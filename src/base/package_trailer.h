@@ -22,7 +22,7 @@ struct TrailerScan {
 
 // Scans from size-13 down to 1,000,000 for "ZYX" followed by a flag and a
 // number other than 1 (text that is not a number counts as 1).
-TrailerScan ScanTrailer(ByteSource& file);
-std::string FormatTrailer(bool adminFlag, uint32_t configSize);
+[[nodiscard]] TrailerScan ScanTrailer(ByteSource& file);
+[[nodiscard]] std::string FormatTrailer(bool adminFlag, uint32_t configSize);
 
 }  // namespace ek

@@ -12,14 +12,14 @@ namespace ek {
 
 inline constexpr std::wstring_view kFieldSeparator = L"*?";
 
-std::vector<std::wstring> SplitRecord(std::wstring_view record);
+[[nodiscard]] std::vector<std::wstring> SplitRecord(std::wstring_view record);
 // Number of keys of the section: the records 0 .. count-1 are read.
-size_t RecordCount(const IniDocument& doc, std::wstring_view section);
+[[nodiscard]] size_t RecordCount(const IniDocument& doc, std::wstring_view section);
 // Value of the key named by the number (empty when absent).
-std::wstring ReadRecord(const IniDocument& doc, std::wstring_view section, size_t index);
+[[nodiscard]] std::wstring ReadRecord(const IniDocument& doc, std::wstring_view section, size_t index);
 
 // Whether SetupParameters carries the engine switch: a plain substring test,
 // ignoring case.
-bool HasEngineSwitch(const IniDocument& config, std::wstring_view name);
+[[nodiscard]] bool HasEngineSwitch(const IniDocument& config, std::wstring_view name);
 
 }  // namespace ek

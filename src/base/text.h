@@ -13,61 +13,61 @@ namespace ek {
 inline constexpr size_t npos = std::wstring::npos;
 
 // UTF-8 <-> UTF-16. Invalid input becomes U+FFFD; surrogate pairs are kept.
-std::wstring Utf8ToWide(std::string_view text);
-std::string WideToUtf8(std::wstring_view text);
+[[nodiscard]] std::wstring Utf8ToWide(std::string_view text);
+[[nodiscard]] std::string WideToUtf8(std::wstring_view text);
 
 // Code page 437, the ZIP format's name encoding when the UTF-8 flag is absent.
-std::wstring Cp437ToWide(std::string_view text);
+[[nodiscard]] std::wstring Cp437ToWide(std::string_view text);
 
 // Case folding used for "ignoring case": ASCII, Latin-1, Latin Extended-A,
 // Greek and Cyrillic letters. Deterministic, independent of the locale.
-wchar_t FoldChar(wchar_t c);
-std::wstring FoldCase(std::wstring_view text);
+[[nodiscard]] wchar_t FoldChar(wchar_t c);
+[[nodiscard]] std::wstring FoldCase(std::wstring_view text);
 // Only the letters a to z / A to Z.
-std::wstring ToUpperAscii(std::wstring_view text);
-std::wstring ToLowerAscii(std::wstring_view text);
+[[nodiscard]] std::wstring ToUpperAscii(std::wstring_view text);
+[[nodiscard]] std::wstring ToLowerAscii(std::wstring_view text);
 
-bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
-bool EqualsNoCaseAscii(std::wstring_view a, std::wstring_view b);
-size_t FindNoCase(std::wstring_view hay, std::wstring_view needle, size_t from = 0);
-inline bool ContainsNoCase(std::wstring_view hay, std::wstring_view needle) {
+[[nodiscard]] bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
+[[nodiscard]] bool EqualsNoCaseAscii(std::wstring_view a, std::wstring_view b);
+[[nodiscard]] size_t FindNoCase(std::wstring_view hay, std::wstring_view needle, size_t from = 0);
+[[nodiscard]] inline bool ContainsNoCase(std::wstring_view hay, std::wstring_view needle) {
   return FindNoCase(hay, needle) != npos;
 }
-bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix);
-bool EndsWithNoCase(std::wstring_view text, std::wstring_view suffix);
-inline bool Contains(std::wstring_view hay, std::wstring_view needle) {
+[[nodiscard]] bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix);
+[[nodiscard]] bool EndsWithNoCase(std::wstring_view text, std::wstring_view suffix);
+[[nodiscard]] inline bool Contains(std::wstring_view hay, std::wstring_view needle) {
   return hay.find(needle) != std::wstring_view::npos;
 }
 
-std::wstring ReplaceAll(std::wstring_view text, std::wstring_view from, std::wstring_view to);
-std::wstring ReplaceAllNoCase(std::wstring_view text, std::wstring_view from, std::wstring_view to);
-std::wstring ReplaceFirstNoCase(std::wstring_view text, std::wstring_view from, std::wstring_view to);
+[[nodiscard]] std::wstring ReplaceAll(std::wstring_view text, std::wstring_view from, std::wstring_view to);
+[[nodiscard]] std::wstring ReplaceAllNoCase(std::wstring_view text, std::wstring_view from, std::wstring_view to);
+[[nodiscard]] std::wstring ReplaceFirstNoCase(std::wstring_view text, std::wstring_view from, std::wstring_view to);
 
 // Blanks are every character up to and including the space (control codes too).
-std::wstring Trim(std::wstring_view text);
-std::wstring TrimLeft(std::wstring_view text);
-std::wstring TrimRight(std::wstring_view text);
+[[nodiscard]] std::wstring Trim(std::wstring_view text);
+[[nodiscard]] std::wstring TrimLeft(std::wstring_view text);
+[[nodiscard]] std::wstring TrimRight(std::wstring_view text);
 
 // Integer texts: optional sign, then decimal digits, or hexadecimal after "$",
 // "0x" or "0X". Surrounding blanks are allowed. Out of range gives nothing.
-std::optional<int32_t> ParseInt32(std::wstring_view text);
-std::optional<int64_t> ParseInt64(std::wstring_view text);
+[[nodiscard]] std::optional<int32_t> ParseInt32(std::wstring_view text);
+[[nodiscard]] std::optional<int64_t> ParseInt64(std::wstring_view text);
 // A decimal text of digits only (no sign, no blanks); out of range gives nothing.
-std::optional<uint64_t> ParseUnsignedDecimal(std::wstring_view text);
-int32_t ParseInt32Or(std::wstring_view text, int32_t fallback);
+[[nodiscard]] std::optional<uint64_t> ParseUnsignedDecimal(std::wstring_view text);
+[[nodiscard]] int32_t ParseInt32Or(std::wstring_view text, int32_t fallback);
 
-std::wstring ToText(int64_t value);
-std::wstring ToTextUnsigned(uint64_t value);
+[[nodiscard]] std::wstring ToText(int64_t value);
+[[nodiscard]] std::wstring ToTextUnsigned(uint64_t value);
 
 // Splits at every occurrence of sep; n separators give n+1 fields.
-std::vector<std::wstring> Split(std::wstring_view text, std::wstring_view sep);
+[[nodiscard]] std::vector<std::wstring> Split(std::wstring_view text, std::wstring_view sep);
 
 // Path pieces on backslash-separated texts (forward slashes are not separators).
-std::wstring FileNamePart(std::wstring_view path);   // after the last "\" or ":"
-std::wstring FolderPart(std::wstring_view path);     // before the last "\" (no trailing "\")
-std::wstring ChangeExtension(std::wstring_view path, std::wstring_view ext);  // ext with dot
-std::wstring ExtensionPart(std::wstring_view path);  // with dot, or empty
-std::wstring StripTrailingBackslash(std::wstring_view path);
+[[nodiscard]] std::wstring FileNamePart(std::wstring_view path);   // after the last "\" or ":"
+[[nodiscard]] std::wstring FolderPart(std::wstring_view path);     // before the last "\" (no trailing "\")
+[[nodiscard]] std::wstring ChangeExtension(std::wstring_view path, std::wstring_view ext);  // ext with dot
+[[nodiscard]] std::wstring ExtensionPart(std::wstring_view path);  // with dot, or empty
+[[nodiscard]] std::wstring StripTrailingBackslash(std::wstring_view path);
 
 }  // namespace ek
 
@@ -86,7 +86,7 @@ struct DecodedText {
 
 // Detects a byte-order mark (UTF-8, UTF-16 LE/BE); without one the bytes are
 // read as `fallback` (Utf8 or Ansi; Ansi needs `ansi`, else Latin-1 is used).
-DecodedText DecodeText(std::string_view bytes, TextEncoding fallback, AnsiDecoder ansi = nullptr);
-std::string EncodeText(std::wstring_view text, TextEncoding encoding, AnsiEncoder ansi = nullptr);
+[[nodiscard]] DecodedText DecodeText(std::string_view bytes, TextEncoding fallback, AnsiDecoder ansi = nullptr);
+[[nodiscard]] std::string EncodeText(std::wstring_view text, TextEncoding encoding, AnsiEncoder ansi = nullptr);
 
 }  // namespace ek

@@ -18,13 +18,13 @@ struct VersionRules {
 };
 
 // The rules as the engine switches of a configuration set them.
-VersionRules VersionRulesOf(const IniDocument& config);
+[[nodiscard]] VersionRules VersionRulesOf(const IniDocument& config);
 
 using VersionNumbers = std::array<int32_t, 4>;
 
 // Major, minor, build, revision. Only rules.doubleDots matters here.
-VersionNumbers ParseVersion(std::wstring_view text, const VersionRules& rules = {});
+[[nodiscard]] VersionNumbers ParseVersion(std::wstring_view text, const VersionRules& rules = {});
 // True when a is newer than b, or orEqual when they count as equal.
-bool CompareVersions(std::wstring_view a, std::wstring_view b, bool orEqual, const VersionRules& rules = {});
+[[nodiscard]] bool CompareVersions(std::wstring_view a, std::wstring_view b, bool orEqual, const VersionRules& rules = {});
 
 }  // namespace ek

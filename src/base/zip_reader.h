@@ -31,7 +31,7 @@ struct ZipEntry {
 
   // Stored by an MS-DOS/Windows host: the low byte of the external
   // attributes then carries the file attributes.
-  bool HostIsDos() const { return (versionMadeBy >> 8) == 0; }
+  [[nodiscard]] bool HostIsDos() const { return (versionMadeBy >> 8) == 0; }
 };
 
 enum class ZipError {
@@ -46,21 +46,21 @@ enum class ZipError {
   WriteFailed,
 };
 
-const wchar_t* ZipErrorText(ZipError error);
+[[nodiscard]] const wchar_t* ZipErrorText(ZipError error);
 
 // True when the name, with "/" as "\" too, is a relative path that stays
 // inside the folder it is extracted to.
-bool IsSafeEntryName(std::wstring_view name);
+[[nodiscard]] bool IsSafeEntryName(std::wstring_view name);
 
 class ZipReader {
  public:
   // Reads the central directory. The source must outlive the reader.
-  ZipError Open(ByteSource& source);
-  const std::vector<ZipEntry>& Entries() const { return entries_; }
+  [[nodiscard]] ZipError Open(ByteSource& source);
+  [[nodiscard]] const std::vector<ZipEntry>& Entries() const { return entries_; }
   // First entry with exactly this name ("\" and "/" equivalent).
-  const ZipEntry* Find(std::wstring_view name) const;
+  [[nodiscard]] const ZipEntry* Find(std::wstring_view name) const;
   // Streams the uncompressed data of the entry into the sink.
-  ZipError Extract(const ZipEntry& entry, ByteSink& sink);
+  [[nodiscard]] ZipError Extract(const ZipEntry& entry, ByteSink& sink);
 
  private:
   ByteSource* source_ = nullptr;

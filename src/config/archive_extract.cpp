@@ -1,4 +1,5 @@
 #include "config/archive_extract.h"
+#include "base/result.h"
 
 #include "base/text.h"
 #include "config/utilities.h"
@@ -60,7 +61,7 @@ ExtractResult ExtractArchiveToFolder(const std::wstring& archivePath, const std:
     r.error = zip.Extract(e, sink);
     out.Close();
     if (!r.ok()) {
-      platform::DeleteFileAt(ExtendedPath(target));  // no half-written file stays
+      Ignore(platform::DeleteFileAt(ExtendedPath(target)));  // no half-written file stays
       r.detail = e.name;
       return r;
     }

@@ -1,4 +1,5 @@
 #include "core/setup_log.h"
+#include "base/result.h"
 
 #include "core/command_line.h"
 #include "core/setup_state.h"
@@ -53,17 +54,18 @@ void DeleteFolderTree(const std::wstring& folder) {
     if (EqualsNoCase(e.name, L"Updater.exe")) {
       platform::ShellOpen(nullptr, L"", L"cmd.exe", L"/C taskkill /F /IM Updater.exe /T", platform::kSwHide);
     } else if (platform::IsReadOnly(path)) {
-      platform::SetAttributes(path, platform::kAttrNormal);
+      Ignore(platform::SetAttributes(path, platform::kAttrNormal));
     }
     platform::SleepMs(1000);
     if (platform::DeleteFileAt(path)) continue;
     // A font registered for the window keeps its file locked until removed.
     for (int i = 0; i < 4 && !s.UiFontFile.empty() && platform::FileExists(s.UiFontFile); ++i) {
       platform::SleepMs(1000);
-      platform::DeleteFileAt(s.UiFontFile);
+      Ignore(platform::DeleteFileAt(s.UiFontFile));
     }
   }
-  platform::RemoveDirectoryAt(folder);
+  // What could not go stays; the folder then stays too.
+  Ignore(platform::RemoveDirectoryAt(folder));
 }
 
 void FinalCleanup() {
@@ -75,8 +77,8 @@ void FinalCleanup() {
       if (platform::RemoveFont(s.UiFontFile)) platform::BroadcastFontChange();
     }
     DeleteFolderTree(s.SetupTempDir);
-    if (platform::DirectoryExists(s.SetupTempDir)) platform::RemoveDirectoryAt(s.SetupTempDir);
-    if (platform::FileExists(logPath)) platform::DeleteFileAt(logPath);
+    if (platform::DirectoryExists(s.SetupTempDir)) Ignore(platform::RemoveDirectoryAt(s.SetupTempDir));
+    if (platform::FileExists(logPath)) Ignore(platform::DeleteFileAt(logPath));
   }
   // The log is saved even when start-up stopped before its folder existed:
   // it is the only account of a failed silent run.

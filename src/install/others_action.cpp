@@ -9,7 +9,7 @@
 #include "base/text.h"
 #include "config/utilities.h"
 #include "config/variables.h"
-#include "install/action_report.h"
+#include "core/failure_report.h"
 #include "base/font_name.h"
 #include "install/uninstall_info.h"
 #include "platform/file_system.h"

@@ -7,7 +7,7 @@
 #include "base/record_list.h"
 #include "base/text.h"
 #include "config/variables.h"
-#include "install/action_report.h"
+#include "core/failure_report.h"
 #include "install/uninstall_info.h"
 #include "platform/ui.h"
 

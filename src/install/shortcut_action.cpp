@@ -7,7 +7,7 @@
 #include "base/text.h"
 #include "config/utilities.h"
 #include "config/variables.h"
-#include "install/action_report.h"
+#include "core/failure_report.h"
 #include "install/folder_tree.h"
 #include "install/registry_action.h"
 #include "install/uninstall_info.h"

@@ -10,7 +10,7 @@
 #include "config/utilities.h"
 #include "config/variables.h"
 #include "base/version.h"
-#include "install/action_report.h"
+#include "core/failure_report.h"
 #include "install/uninstall_info.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"

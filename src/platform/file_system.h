@@ -14,33 +14,33 @@
 
 namespace ek::platform {
 
-bool FileExists(const std::wstring& path);       // a file, not a folder
-bool DirectoryExists(const std::wstring& path);
-bool PathExists(const std::wstring& path);       // file or folder
-bool CreateDirectoryOne(const std::wstring& path);  // one level
-bool CreateDirectoryTree(const std::wstring& path);  // all missing parents
-bool DeleteFileAt(const std::wstring& path);
-bool RemoveDirectoryAt(const std::wstring& path);
-bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool replace);
-bool MoveFileTo(const std::wstring& from, const std::wstring& to);
-std::optional<uint32_t> GetAttributes(const std::wstring& path);
-bool SetAttributes(const std::wstring& path, uint32_t attributes);
-bool IsReadOnly(const std::wstring& path);
-std::optional<uint64_t> FileSize(const std::wstring& path);
+[[nodiscard]] bool FileExists(const std::wstring& path);       // a file, not a folder
+[[nodiscard]] bool DirectoryExists(const std::wstring& path);
+[[nodiscard]] bool PathExists(const std::wstring& path);       // file or folder
+[[nodiscard]] bool CreateDirectoryOne(const std::wstring& path);  // one level
+[[nodiscard]] bool CreateDirectoryTree(const std::wstring& path);  // all missing parents
+[[nodiscard]] bool DeleteFileAt(const std::wstring& path);
+[[nodiscard]] bool RemoveDirectoryAt(const std::wstring& path);
+[[nodiscard]] bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool replace);
+[[nodiscard]] bool MoveFileTo(const std::wstring& from, const std::wstring& to);
+[[nodiscard]] std::optional<uint32_t> GetAttributes(const std::wstring& path);
+[[nodiscard]] bool SetAttributes(const std::wstring& path, uint32_t attributes);
+[[nodiscard]] bool IsReadOnly(const std::wstring& path);
+[[nodiscard]] std::optional<uint64_t> FileSize(const std::wstring& path);
 
 constexpr uint32_t kAttrReadOnly = 0x01;
 constexpr uint32_t kAttrNormal = 0x80;
 
 // Times as FILETIME ticks (100 ns since 1601, UTC).
-std::optional<uint64_t> LastWriteTime(const std::wstring& path);
-bool SetLastWriteTime(const std::wstring& path, uint64_t fileTime);
-bool SetCreationTimeNow(const std::wstring& path);
+[[nodiscard]] std::optional<uint64_t> LastWriteTime(const std::wstring& path);
+[[nodiscard]] bool SetLastWriteTime(const std::wstring& path, uint64_t fileTime);
+[[nodiscard]] bool SetCreationTimeNow(const std::wstring& path);
 // The last change of the file's data or attributes (also of its times): a
 // moment that setting the last-write time cannot move back.
-std::optional<uint64_t> ChangeTime(const std::wstring& path);
+[[nodiscard]] std::optional<uint64_t> ChangeTime(const std::wstring& path);
 // An MS-DOS date and time taken as local time, as a UTC FILETIME; nothing
 // when the stored value is not a valid date.
-std::optional<uint64_t> DosTimeToFileTime(uint16_t dosDate, uint16_t dosTime);
+[[nodiscard]] std::optional<uint64_t> DosTimeToFileTime(uint16_t dosDate, uint16_t dosTime);
 
 struct DirEntry {
   std::wstring name;
@@ -48,10 +48,10 @@ struct DirEntry {
   uint32_t attributes = 0;
 };
 // Entries of a folder matching a pattern (all attributes), without "." and "..".
-std::vector<DirEntry> ListDirectory(const std::wstring& folder, const std::wstring& pattern = L"*");
+[[nodiscard]] std::vector<DirEntry> ListDirectory(const std::wstring& folder, const std::wstring& pattern = L"*");
 
-std::optional<std::string> ReadWholeFile(const std::wstring& path);
-bool WriteWholeFile(const std::wstring& path, std::string_view bytes);
+[[nodiscard]] std::optional<std::string> ReadWholeFile(const std::wstring& path);
+[[nodiscard]] bool WriteWholeFile(const std::wstring& path, std::string_view bytes);
 
 // A file opened for reading or writing; closes itself.
 class File {
@@ -64,20 +64,20 @@ class File {
   File& operator=(const File&) = delete;
 
   // Readers may share; writers are denied while it is open.
-  bool OpenRead(const std::wstring& path);
+  [[nodiscard]] bool OpenRead(const std::wstring& path);
   // Creates or replaces the file.
-  bool Create(const std::wstring& path);
+  [[nodiscard]] bool Create(const std::wstring& path);
   // Opens an existing file for reading and writing in place.
-  bool OpenReadWrite(const std::wstring& path);
-  bool IsOpen() const;
+  [[nodiscard]] bool OpenReadWrite(const std::wstring& path);
+  [[nodiscard]] bool IsOpen() const;
   void Close();
 
-  uint64_t Size() const;
-  bool Seek(uint64_t offset);
+  [[nodiscard]] uint64_t Size() const;
+  [[nodiscard]] bool Seek(uint64_t offset);
   // Reads up to len bytes at the current position; the count read.
-  std::optional<size_t> Read(void* buffer, size_t len);
-  bool ReadAt(uint64_t offset, void* buffer, size_t len);
-  bool Write(const void* data, size_t len);
+  [[nodiscard]] std::optional<size_t> Read(void* buffer, size_t len);
+  [[nodiscard]] bool ReadAt(uint64_t offset, void* buffer, size_t len);
+  [[nodiscard]] bool Write(const void* data, size_t len);
 
  private:
   struct Impl;
@@ -88,8 +88,8 @@ class File {
 class FileByteSource : public ByteSource {
  public:
   explicit FileByteSource(File& file) : file_(file) {}
-  uint64_t Size() const override { return file_.Size(); }
-  bool ReadAt(uint64_t offset, void* buffer, size_t len) override { return file_.ReadAt(offset, buffer, len); }
+  [[nodiscard]] uint64_t Size() const override { return file_.Size(); }
+  [[nodiscard]] bool ReadAt(uint64_t offset, void* buffer, size_t len) override { return file_.ReadAt(offset, buffer, len); }
 
  private:
   File& file_;
@@ -99,7 +99,7 @@ class FileByteSource : public ByteSource {
 class FileByteSink : public ByteSink {
  public:
   explicit FileByteSink(File& file) : file_(file) {}
-  bool Write(const void* data, size_t len) override { return file_.Write(data, len); }
+  [[nodiscard]] bool Write(const void* data, size_t len) override { return file_.Write(data, len); }
 
  private:
   File& file_;
@@ -107,23 +107,23 @@ class FileByteSink : public ByteSink {
 
 // The four-part file version of a version resource ("1.2.3.4"); empty when
 // the file has none.
-std::wstring FileVersionText(const std::wstring& path);
+[[nodiscard]] std::wstring FileVersionText(const std::wstring& path);
 
 // The running executable's full path.
-std::wstring ModulePath();
-std::wstring CurrentDirectory();
-bool SetCurrentDir(const std::wstring& path);
+[[nodiscard]] std::wstring ModulePath();
+[[nodiscard]] std::wstring CurrentDirectory();
+[[nodiscard]] bool SetCurrentDir(const std::wstring& path);
 // GetTempPathW without the trailing backslash; empty on failure.
-std::wstring TempFolder();
+[[nodiscard]] std::wstring TempFolder();
 // Long form of a path; empty when it cannot be converted.
-std::wstring LongPathName(const std::wstring& path, bool* failed = nullptr);
+[[nodiscard]] std::wstring LongPathName(const std::wstring& path, bool* failed = nullptr);
 // Bytes free to the caller on the drive of "X:\"; nothing on failure.
-std::optional<uint64_t> FreeBytesForCaller(const std::wstring& root);
+[[nodiscard]] std::optional<uint64_t> FreeBytesForCaller(const std::wstring& root);
 
 // Text files: the ANSI code page for files without a byte-order mark.
-std::wstring AnsiToWide(std::string_view bytes);
-std::string WideToAnsi(std::wstring_view text);
-DecodedText ReadTextFile(const std::wstring& path, TextEncoding fallback, bool* ok = nullptr);
-bool WriteTextFile(const std::wstring& path, std::wstring_view text, TextEncoding encoding);
+[[nodiscard]] std::wstring AnsiToWide(std::string_view bytes);
+[[nodiscard]] std::string WideToAnsi(std::wstring_view text);
+[[nodiscard]] DecodedText ReadTextFile(const std::wstring& path, TextEncoding fallback, bool* ok = nullptr);
+[[nodiscard]] bool WriteTextFile(const std::wstring& path, std::wstring_view text, TextEncoding encoding);
 
 }  // namespace ek::platform

@@ -23,14 +23,14 @@ class UniqueResource {
   }
   ~UniqueResource() { reset(); }
 
-  T get() const noexcept { return value_; }
+  [[nodiscard]] T get() const noexcept { return value_; }
   explicit operator bool() const noexcept { return value_ != Traits::Invalid(); }
-  T release() noexcept { return std::exchange(value_, Traits::Invalid()); }
+  [[nodiscard]] T release() noexcept { return std::exchange(value_, Traits::Invalid()); }
   void reset(T value = Traits::Invalid()) noexcept {
     if (value_ != Traits::Invalid()) Traits::Close(value_);
     value_ = value;
   }
-  T* put() noexcept {
+  [[nodiscard]] T* put() noexcept {
     reset();
     return &value_;
   }
@@ -41,24 +41,24 @@ class UniqueResource {
 
 // CreateFile and FindFirstFile fail with INVALID_HANDLE_VALUE ...
 struct FileHandleTraits {
-  static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  [[nodiscard]] static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
   static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
 };
 // ... OpenProcess, CreateEvent and friends with NULL.
 struct HandleTraits {
-  static HANDLE Invalid() noexcept { return nullptr; }
+  [[nodiscard]] static HANDLE Invalid() noexcept { return nullptr; }
   static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
 };
 struct FindHandleTraits {
-  static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  [[nodiscard]] static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
   static void Close(HANDLE h) noexcept { ::FindClose(h); }
 };
 struct RegKeyTraits {
-  static HKEY Invalid() noexcept { return nullptr; }
+  [[nodiscard]] static HKEY Invalid() noexcept { return nullptr; }
   static void Close(HKEY h) noexcept { ::RegCloseKey(h); }
 };
 struct ModuleTraits {
-  static HMODULE Invalid() noexcept { return nullptr; }
+  [[nodiscard]] static HMODULE Invalid() noexcept { return nullptr; }
   static void Close(HMODULE h) noexcept { ::FreeLibrary(h); }
 };
 
@@ -76,10 +76,10 @@ class ComPtr {
   ComPtr(const ComPtr&) = delete;
   ComPtr& operator=(const ComPtr&) = delete;
   ~ComPtr() { reset(); }
-  I* get() const { return p_; }
+  [[nodiscard]] I* get() const { return p_; }
   I* operator->() const { return p_; }
   explicit operator bool() const { return p_ != nullptr; }
-  I** put() {
+  [[nodiscard]] I** put() {
     reset();
     return &p_;
   }

@@ -30,18 +30,18 @@ struct ShellStartRequest {
 // ShellExecuteExW. When waiting, `poll` runs between reads of the exit code
 // (it pumps messages and may sleep); returning false ends the wait early,
 // which reports kStillActive. Returns whether the shell accepted the start.
-bool ShellStart(const ShellStartRequest& request, const std::function<bool()>& poll, uint32_t* exitCode);
+[[nodiscard]] bool ShellStart(const ShellStartRequest& request, const std::function<bool()>& poll, uint32_t* exitCode);
 
 // ShellExecuteW with the default verb (or the one given); result not examined.
 void ShellOpen(WindowHandle owner, const std::wstring& verb, const std::wstring& file, const std::wstring& parameters,
                int show);
 
 // First process whose executable name equals the file-name part (upper-cased).
-std::optional<uint32_t> FindProcessByExeName(const std::wstring& fileName);
-bool TerminateProcessById(uint32_t pid);
+[[nodiscard]] std::optional<uint32_t> FindProcessByExeName(const std::wstring& fileName);
+[[nodiscard]] bool TerminateProcessById(uint32_t pid);
 
 // CreateProcess of a full command line, waiting for its end; for companions
 // that must not go through the shell. Returns the exit code.
-std::optional<uint32_t> RunAndWait(const std::wstring& commandLine, bool hidden);
+[[nodiscard]] std::optional<uint32_t> RunAndWait(const std::wstring& commandLine, bool hidden);
 
 }  // namespace ek::platform

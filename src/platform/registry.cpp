@@ -1,4 +1,5 @@
 #include "platform/registry.h"
+#include "base/result.h"
 
 #include <windows.h>
 
@@ -175,7 +176,8 @@ bool DeleteKeyTree(RegRoot root, const std::wstring& path, RegView view) {
   {
     RegKey k;
     if (!k.Open(root, path, view, true)) return !RegKeyExists(root, path, view);
-    for (const auto& sub : k.SubKeyNames()) DeleteKeyTree(root, path + L"\\" + sub, view);
+    // A subkey that stays makes the final delete fail, which the result reports.
+    for (const auto& sub : k.SubKeyNames()) Ignore(DeleteKeyTree(root, path + L"\\" + sub, view));
   }
   ::RegDeleteKeyExW(RootHandle(root), path.c_str(), ViewFlag(view), 0);
   return !RegKeyExists(root, path, view);

@@ -13,7 +13,7 @@ enum class RegRoot { CurrentUser, LocalMachine, ClassesRoot, Users };
 enum class RegView { View32, View64 };
 
 // Full root names as the uninstall lists write them.
-const wchar_t* RegRootName(RegRoot root);
+[[nodiscard]] const wchar_t* RegRootName(RegRoot root);
 
 struct RegValue {
   uint32_t type = 0;  // REG_SZ 1, REG_EXPAND_SZ 2, REG_BINARY 3, REG_DWORD 4, REG_MULTI_SZ 7, REG_QWORD 11
@@ -35,26 +35,26 @@ class RegKey {
   RegKey& operator=(const RegKey&) = delete;
 
   // Opens an existing key (read-only, or with full access).
-  bool Open(RegRoot root, const std::wstring& path, RegView view, bool fullAccess);
+  [[nodiscard]] bool Open(RegRoot root, const std::wstring& path, RegView view, bool fullAccess);
   // Opens or creates the key and its missing parents with full access.
-  bool Create(RegRoot root, const std::wstring& path, RegView view, bool* created = nullptr);
-  bool IsOpen() const;
+  [[nodiscard]] bool Create(RegRoot root, const std::wstring& path, RegView view, bool* created = nullptr);
+  [[nodiscard]] bool IsOpen() const;
   void Close();
 
-  bool ValueExists(const std::wstring& name) const;
-  std::optional<RegValue> ReadValue(const std::wstring& name) const;
+  [[nodiscard]] bool ValueExists(const std::wstring& name) const;
+  [[nodiscard]] std::optional<RegValue> ReadValue(const std::wstring& name) const;
   // REG_SZ and REG_EXPAND_SZ (not expanded).
-  std::optional<std::wstring> ReadString(const std::wstring& name) const;
-  std::optional<uint32_t> ReadDword(const std::wstring& name) const;
+  [[nodiscard]] std::optional<std::wstring> ReadString(const std::wstring& name) const;
+  [[nodiscard]] std::optional<uint32_t> ReadDword(const std::wstring& name) const;
 
-  bool WriteString(const std::wstring& name, const std::wstring& value, bool expandable = false);
-  bool WriteDword(const std::wstring& name, uint32_t value);
-  bool WriteBinary(const std::wstring& name, const std::vector<unsigned char>& data);
-  bool WriteValue(const std::wstring& name, const RegValue& value);
-  bool DeleteValue(const std::wstring& name);
+  [[nodiscard]] bool WriteString(const std::wstring& name, const std::wstring& value, bool expandable = false);
+  [[nodiscard]] bool WriteDword(const std::wstring& name, uint32_t value);
+  [[nodiscard]] bool WriteBinary(const std::wstring& name, const std::vector<unsigned char>& data);
+  [[nodiscard]] bool WriteValue(const std::wstring& name, const RegValue& value);
+  [[nodiscard]] bool DeleteValue(const std::wstring& name);
 
-  std::vector<std::wstring> SubKeyNames() const;
-  std::vector<std::wstring> ValueNames() const;
+  [[nodiscard]] std::vector<std::wstring> SubKeyNames() const;
+  [[nodiscard]] std::vector<std::wstring> ValueNames() const;
 
   void* native() const;  // the HKEY, for the platform layer itself
 
@@ -63,13 +63,13 @@ class RegKey {
   std::unique_ptr<Impl> impl_;
 };
 
-bool RegKeyExists(RegRoot root, const std::wstring& path, RegView view);
+[[nodiscard]] bool RegKeyExists(RegRoot root, const std::wstring& path, RegView view);
 // Deletes the key with all its subkeys; true when it is gone afterwards. (Not
 // named RegDeleteTree / RegCopyTree: windows.h turns those into macros.)
-bool DeleteKeyTree(RegRoot root, const std::wstring& path, RegView view);
+[[nodiscard]] bool DeleteKeyTree(RegRoot root, const std::wstring& path, RegView view);
 // Copies a key with its values and subkeys to a new path.
-bool CopyKeyTree(RegRoot root, const std::wstring& from, const std::wstring& to, RegView view);
+[[nodiscard]] bool CopyKeyTree(RegRoot root, const std::wstring& from, const std::wstring& to, RegView view);
 // Deletes the key only when it has neither values nor subkeys.
-bool RegDeleteKeyIfEmpty(RegRoot root, const std::wstring& path, RegView view);
+[[nodiscard]] bool RegDeleteKeyIfEmpty(RegRoot root, const std::wstring& path, RegView view);
 
 }  // namespace ek::platform

@@ -1,4 +1,5 @@
 #include "platform/self_removal.h"
+#include "base/result.h"
 
 #include <windows.h>
 
@@ -38,7 +39,7 @@ bool WaitForParentEnd(uint64_t handleValue, uint32_t timeoutMs) {
   UniqueHandle parent(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(handleValue)));
   // Only a process handle is waited for; any other number is not ours to use.
   if (!parent || ::GetProcessId(parent.get()) == 0) {
-    parent.release();
+    Ignore(parent.release());  // not a handle of ours: never closed
     return false;
   }
   return ::WaitForSingleObject(parent.get(), timeoutMs) == WAIT_OBJECT_0;

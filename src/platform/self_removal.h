@@ -14,10 +14,10 @@ namespace ek::platform {
 // starts the copy with `arguments` followed by a blank and the number of an
 // inherited handle of this process, for WaitForParentEnd. False when the
 // copy cannot be made or started; the copy is then gone again.
-bool StartTransientCopy(const std::wstring& copyPath, const std::wstring& arguments);
+[[nodiscard]] bool StartTransientCopy(const std::wstring& copyPath, const std::wstring& arguments);
 
 // In the copy: waits for the process whose inherited handle StartTransientCopy
 // passed; true when it has ended within the time.
-bool WaitForParentEnd(uint64_t handleValue, uint32_t timeoutMs);
+[[nodiscard]] bool WaitForParentEnd(uint64_t handleValue, uint32_t timeoutMs);
 
 }  // namespace ek::platform

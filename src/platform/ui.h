@@ -27,18 +27,18 @@ struct MessageRequest {
 };
 MsgResult ShowMessage(const MessageRequest& request);
 // Yes, No, Yes to All, No to All (warning icon); closing counts as No.
-MsgResult AskOverwrite(WindowHandle owner, const std::wstring& text, const std::wstring& caption);
+[[nodiscard]] MsgResult AskOverwrite(WindowHandle owner, const std::wstring& text, const std::wstring& caption);
 
 // Lets pending window messages run. False once WM_QUIT was seen (the
 // application is terminating).
 bool PumpMessages();
-bool ApplicationTerminating();
+[[nodiscard]] bool ApplicationTerminating();
 // Runs the message loop until WM_QUIT; returns its exit code.
-int RunMessageLoop();
+[[nodiscard]] int RunMessageLoop();
 void PostQuit(int code);
 
 void InitCommonControls();
-int ScreenDpi();
+[[nodiscard]] int ScreenDpi();
 
 class Control;
 
@@ -57,33 +57,33 @@ class Form {
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
 
-  bool Create(const std::wstring& caption, int clientWidth, int clientHeight, uint32_t color);
-  WindowHandle handle() const;
+  [[nodiscard]] bool Create(const std::wstring& caption, int clientWidth, int clientHeight, uint32_t color);
+  [[nodiscard]] WindowHandle handle() const;
   void SetHandlers(Handlers handlers);
   void SetCaption(const std::wstring& text);
-  std::wstring Caption() const;
+  [[nodiscard]] std::wstring Caption() const;
   void Show(bool visible);
-  bool IsVisible() const;
+  [[nodiscard]] bool IsVisible() const;
   void Close();  // runs the close query like the system menu does
   void Destroy();
-  int ClientWidth() const;
-  int ClientHeight() const;
+  [[nodiscard]] int ClientWidth() const;
+  [[nodiscard]] int ClientHeight() const;
   void SetClientSize(int width, int height);
   void GetPosition(int& left, int& top) const;
   void SetPosition(int left, int top);
   void SetWaitCursor(bool wait);
   void Flash();
-  bool IsForeground() const;
+  [[nodiscard]] bool IsForeground() const;
   void BringToFront();
   void SetBackground(uint32_t color);
-  uint32_t Background() const;
-  int Scale(int pixels) const;  // 96-dpi pixels to screen pixels
+  [[nodiscard]] uint32_t Background() const;
+  [[nodiscard]] int Scale(int pixels) const;  // 96-dpi pixels to screen pixels
 
   // Child controls are owned by the form.
-  Control* AddLabel(const std::wstring& text, int x, int y, int w, int h, bool autoSize);
-  Control* AddButton(const std::wstring& text, int x, int y, int w, int h, std::function<void()> onClick);
-  Control* AddLink(const std::wstring& text, int x, int y, std::function<void()> onClick);
-  Control* AddProgressBar(int x, int y, int w, int h);
+  [[nodiscard]] Control* AddLabel(const std::wstring& text, int x, int y, int w, int h, bool autoSize);
+  [[nodiscard]] Control* AddButton(const std::wstring& text, int x, int y, int w, int h, std::function<void()> onClick);
+  [[nodiscard]] Control* AddLink(const std::wstring& text, int x, int y, std::function<void()> onClick);
+  [[nodiscard]] Control* AddProgressBar(int x, int y, int w, int h);
 
   struct Impl;
 
@@ -94,20 +94,20 @@ class Form {
 class Control {
  public:
   virtual ~Control() = default;
-  virtual WindowHandle handle() const = 0;
+  [[nodiscard]] virtual WindowHandle handle() const = 0;
   virtual void SetText(const std::wstring& text) = 0;
-  virtual std::wstring Text() const = 0;
+  [[nodiscard]] virtual std::wstring Text() const = 0;
   virtual void Show(bool visible) = 0;
-  virtual bool IsVisible() const = 0;
+  [[nodiscard]] virtual bool IsVisible() const = 0;
   virtual void Enable(bool enabled) = 0;
-  virtual bool IsEnabled() const = 0;
+  [[nodiscard]] virtual bool IsEnabled() const = 0;
   virtual void SetBounds(int x, int y, int w, int h) = 0;  // screen pixels
   virtual void GetBounds(int& x, int& y, int& w, int& h) const = 0;
   virtual void SetFont(const std::wstring& face, int points, bool bold = false, bool italic = false,
                        bool underline = false) = 0;
   virtual void SetColor(uint32_t color) = 0;
   virtual void SetPosition(int percent) = 0;  // progress bars
-  virtual int Position() const = 0;
+  [[nodiscard]] virtual int Position() const = 0;
   virtual void Repaint() = 0;
   virtual void SetShield(bool on) = 0;        // buttons: the elevation shield
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/result.h"
 #include "action_fixture.h"
 #include "install/association_action.h"
 #include "platform/registry.h"
@@ -28,8 +29,8 @@ class Associations : public test::ActionTest {
   void TearDown() override {
     for (RegRoot root : {RegRoot::CurrentUser, RegRoot::LocalMachine})
       for (const std::wstring& k : {L"." + ext_, ext_ + L"file", ext_ + L"file_copy", std::wstring(L"Other.") + ext_})
-        platform::DeleteKeyTree(root, L"Software\\Classes\\" + k, kView);
-    platform::DeleteKeyTree(RegRoot::CurrentUser, FileExts(), kView);
+        Ignore(platform::DeleteKeyTree(root, L"Software\\Classes\\" + k, kView));
+    Ignore(platform::DeleteKeyTree(RegRoot::CurrentUser, FileExts(), kView));
     test::ActionTest::TearDown();
   }
   std::wstring FileExts() const { return L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + ext_; }
@@ -78,7 +79,7 @@ TEST_F(Associations, ExtensionOfAnotherProgramIsTakenOverAndListed) {
   // The extension key existed, so only the program identifier is recorded.
   EXPECT_EQ(Entries(L"RegistryKeys"),
             (std::vector<std::wstring>{L"3HKEY_CURRENT_USER\\SOFTWARE\\Classes\\Mine." + ext_}));
-  platform::DeleteKeyTree(RegRoot::CurrentUser, L"Software\\Classes\\Mine." + ext_, kView);
+  Ignore(platform::DeleteKeyTree(RegRoot::CurrentUser, L"Software\\Classes\\Mine." + ext_, kView));
 }
 
 TEST_F(Associations, ReinstallKeepsTheOldIdentifierOnceAsBackup) {
@@ -98,7 +99,7 @@ TEST_F(Associations, ReinstallKeepsTheOldIdentifierOnceAsBackup) {
   EXPECT_EQ(Read(RegRoot::CurrentUser, id + L"\\DefaultIcon"), L"C:\\Other.ico,0");
 
   // No backup in an update, with -noextbackup or without an uninstaller.
-  platform::DeleteKeyTree(RegRoot::CurrentUser, L"Software\\Classes\\" + id + L"_copy", kView);
+  Ignore(platform::DeleteKeyTree(RegRoot::CurrentUser, L"Software\\Classes\\" + id + L"_copy", kView));
   State().UpdateMode = true;
   ApplyAssociation(Record());
   State().UpdateMode = false;

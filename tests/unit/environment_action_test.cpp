@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/result.h"
 #include "action_fixture.h"
 #include "install/environment_action.h"
 #include "platform/registry.h"
@@ -54,7 +55,7 @@ class EnvironmentAction : public test::ActionTest {
     for (const auto& [root, key] : Keys()) {
       RegKey k;
       if (k.Open(root, key, kView, true))
-        for (const std::wstring& n : {name_, name_ + L"_2"}) k.DeleteValue(n);
+        for (const std::wstring& n : {name_, name_ + L"_2"}) Ignore(k.DeleteValue(n));
     }
     test::ActionTest::TearDown();
   }
@@ -127,8 +128,8 @@ TEST_F(EnvironmentAction, ListsKeepTheirTypeAndPathIsExpandable) {
   ApplyEnvironmentRecord(L"Path*?C:\\Tools*?APPEND*?Yes*?User");
   ApplyEnvironmentRecord(L"PATH*?*?REMOVE*?Yes*?User");
   v = env.ReadValue(L"PATH");
-  if (saved) env.WriteValue(L"PATH", *saved);
-  else env.DeleteValue(L"PATH");
+  if (saved) EXPECT_TRUE(env.WriteValue(L"PATH", *saved));
+  else Ignore(env.DeleteValue(L"PATH"));
   ASSERT_TRUE(v);
   EXPECT_EQ(v->type, platform::kRegExpandSz);
   EXPECT_EQ(Text(*v), L"C:\\Windows;C:\\Bin;C:\\Tools");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/result.h"
 #include "action_fixture.h"
 #include "install/ini_action.h"
 #include "install/ini_file_editor.h"
@@ -109,9 +110,9 @@ TEST_F(IniAction, NewFileInNewFoldersIsRecordedWhole) {
   // The second record found the file existing.
   EXPECT_EQ(Entries(L"Files"), (std::vector<std::wstring>{file}));
   EXPECT_EQ(Entries(L"INIValues"), (std::vector<std::wstring>{file + L"*?Options*?Dir"}));
-  platform::DeleteFileAt(file);
-  platform::RemoveDirectoryAt(dir.path() + L"\\a\\b");
-  platform::RemoveDirectoryAt(dir.path() + L"\\a");
+  Ignore(platform::DeleteFileAt(file));
+  Ignore(platform::RemoveDirectoryAt(dir.path() + L"\\a\\b"));
+  Ignore(platform::RemoveDirectoryAt(dir.path() + L"\\a"));
 }
 
 TEST_F(IniAction, ExistingFilesKeepTheirEncoding) {
@@ -178,11 +179,11 @@ TEST_F(IniAction, FailedFileIsSkippedUntilAnEditSucceeds) {
   EXPECT_EQ(State().SetupLog.size(), 2u);  // skipped without a further report
 
   // A folder where the file should be: the file cannot be written.
-  platform::CreateDirectoryOne(dir.path() + L"\\folder.ini");
+  EXPECT_TRUE(platform::CreateDirectoryOne(dir.path() + L"\\folder.ini"));
   ApplyIniRecord(Record(dir.path() + L"\\folder.ini", L"S", L"k", L"v"));
   EXPECT_TRUE(Logged(L"Error editing INI file: " + dir.path() + L"\\folder.ini"));
   EXPECT_EQ(State().FailedIniFile, dir.path() + L"\\folder.ini");
-  platform::RemoveDirectoryAt(dir.path() + L"\\folder.ini");
+  Ignore(platform::RemoveDirectoryAt(dir.path() + L"\\folder.ini"));
 
   // Any success clears the failed file, so its records run again.
   const std::wstring good = dir.path() + L"\\good.ini";

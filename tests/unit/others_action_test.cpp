@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/result.h"
 #include "action_fixture.h"
 #include "config/variables.h"
 #include "base/font_name.h"
@@ -100,7 +101,7 @@ TEST_F(OthersAction, FontAddedAndListedInTheFontsKey) {
   ApplyOthersRecord(L"FONT*?" + font + L"*?No");
   EXPECT_TRUE(State().UninstallIni->Sections().empty());
   EXPECT_EQ(k.ReadString(name), font);
-  k.DeleteValue(name);
+  Ignore(k.DeleteValue(name));
   while (platform::RemoveFont(font)) {
   }
 
@@ -112,7 +113,7 @@ TEST_F(OthersAction, FontAddedAndListedInTheFontsKey) {
   ASSERT_TRUE(user.Open(RegRoot::CurrentUser, kFontsKey, kView, true));
   EXPECT_EQ(user.ReadString(name), font);
   EXPECT_EQ(Entries(L"RegistryValues"), (std::vector<std::wstring>{L"6HKEY_CURRENT_USER\\" + kFontsKey + L"*?" + name}));
-  user.DeleteValue(name);
+  Ignore(user.DeleteValue(name));
   while (platform::RemoveFont(font)) {
   }
 }
@@ -157,7 +158,7 @@ TEST_F(OthersAction, ComServerTypeLibraryAndScreenSaver) {
   RegKey marker;
   ASSERT_TRUE(marker.Open(RegRoot::CurrentUser, L"Software\\EkComServerTest", kView, true)) << LogText();
   EXPECT_EQ(marker.ReadString(server), L"registered");
-  marker.DeleteValue(server);
+  Ignore(marker.DeleteValue(server));
   EXPECT_EQ(Entries(L"ActiveX"), (std::vector<std::wstring>{server}));
 
   // The system's own OLE automation library registers again in place.
@@ -192,7 +193,7 @@ TEST_F(OthersAction, AssemblyRegisteredWithTheLastFrameworkFound) {
     ASSERT_TRUE(platform::CreateDirectoryTree(d));
     ASSERT_TRUE(platform::CopyFileTo(FolderPart(platform::ModulePath()) + L"\\argdump.exe", d + L"\\RegAsm.exe", false));
   }
-  platform::SetEnvironmentValue(L"EK_ARGDUMP_DIR", dir.path());
+  Ignore(platform::SetEnvironmentValue(L"EK_ARGDUMP_DIR", dir.path()));
   State().RegAsmPath.clear();
   State().HadErrors = false;
   ApplyOthersRecord(L".NET ASSEMBLY*?" + assembly + L"*?Yes");
@@ -202,20 +203,20 @@ TEST_F(OthersAction, AssemblyRegisteredWithTheLastFrameworkFound) {
   ASSERT_TRUE(log);
   EXPECT_NE(Utf8ToWide(*log).find(L"\"" + assembly + L"\" /codebase /s"), std::wstring::npos) << Utf8ToWide(*log);
   // A failing exit code is a failed registration.
-  platform::SetEnvironmentValue(L"EK_ARGDUMP_EXIT", L"100");
+  Ignore(platform::SetEnvironmentValue(L"EK_ARGDUMP_EXIT", L"100"));
   ApplyOthersRecord(L".NET ASSEMBLY*?" + assembly + L"*?Yes");
   EXPECT_TRUE(Logged(L"Error .NET Assembly: " + assembly)) << LogText();
   EXPECT_EQ(Entries(L".NET-Assembly").size(), 1u);
-  platform::SetEnvironmentValue(L"EK_ARGDUMP_EXIT", L"");
-  platform::SetEnvironmentValue(L"EK_ARGDUMP_DIR", L"");
+  Ignore(platform::SetEnvironmentValue(L"EK_ARGDUMP_EXIT", L""));
+  Ignore(platform::SetEnvironmentValue(L"EK_ARGDUMP_DIR", L""));
 
   for (const std::wstring& d : {v2, v4}) {
-    platform::DeleteFileAt(d + L"\\RegAsm.exe");
-    platform::RemoveDirectoryAt(d);
-    platform::RemoveDirectoryAt(FolderPart(d));
+    Ignore(platform::DeleteFileAt(d + L"\\RegAsm.exe"));
+    Ignore(platform::RemoveDirectoryAt(d));
+    Ignore(platform::RemoveDirectoryAt(FolderPart(d)));
   }
-  if (!hadNet) platform::RemoveDirectoryAt(net);
-  platform::DeleteFileAt(dir.path() + L"\\argdump.log");
+  if (!hadNet) Ignore(platform::RemoveDirectoryAt(net));
+  Ignore(platform::DeleteFileAt(dir.path() + L"\\argdump.log"));
 }
 
 }  // namespace

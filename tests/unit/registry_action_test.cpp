@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/result.h"
 #include "action_fixture.h"
 #include "install/registry_action.h"
 #include "platform/registry.h"
@@ -112,9 +113,9 @@ class RegistryAction : public test::ActionTest {
  protected:
   void TearDown() override {
     for (RegView v : {RegView::View32, RegView::View64}) {
-      platform::DeleteKeyTree(RegRoot::CurrentUser, L"Software\\" + unique(), v);
-      platform::DeleteKeyTree(RegRoot::LocalMachine, L"Software\\" + unique(), v);
-      platform::DeleteKeyTree(RegRoot::CurrentUser, L"Software\\Classes\\." + unique(), v);
+      Ignore(platform::DeleteKeyTree(RegRoot::CurrentUser, L"Software\\" + unique(), v));
+      Ignore(platform::DeleteKeyTree(RegRoot::LocalMachine, L"Software\\" + unique(), v));
+      Ignore(platform::DeleteKeyTree(RegRoot::CurrentUser, L"Software\\Classes\\." + unique(), v));
     }
     test::ActionTest::TearDown();
   }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "core/setup_state.h"
 #include "base/ini_document.h"
 #include "base/text.h"
@@ -23,12 +24,12 @@ class ScratchFolder {
     static int counter = 0;
     path_ = platform::TempFolder() + L"\\ektest-" + std::wstring(tag) + L"-" +
             ToText(platform::CurrentProcessId()) + L"-" + ToText(++counter);
-    platform::CreateDirectoryTree(path_);
+    EXPECT_TRUE(platform::CreateDirectoryTree(path_));
   }
   ~ScratchFolder() {
     for (const auto& e : platform::ListDirectory(path_))
-      if (!e.isDirectory) platform::DeleteFileAt(path_ + L"\\" + e.name);
-    platform::RemoveDirectoryAt(path_);
+      if (!e.isDirectory) Ignore(platform::DeleteFileAt(path_ + L"\\" + e.name));
+    Ignore(platform::RemoveDirectoryAt(path_));
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;

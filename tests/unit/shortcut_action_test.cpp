@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/result.h"
 #include "action_fixture.h"
 #include "install/shortcut_action.h"
 #include "platform/handles.h"
@@ -99,8 +100,8 @@ TEST_F(Shortcuts, LinkReadsBackThroughTheShellWithItsFoldersRecorded) {
   EXPECT_TRUE(platform::FileExists(dir.path() + L"\\Other\\X.lnk"));
   EXPECT_EQ(Entries(L"Files").size(), 3u);
   for (const wchar_t* f : {L"\\Group\\Sub\\My App.lnk", L"\\Group\\Sub\\Plain.lnk", L"\\Group\\Sub\\Later.lnk", L"\\Other\\X.lnk"})
-    platform::DeleteFileAt(dir.path() + f);
-  for (const wchar_t* f : {L"\\Group\\Sub", L"\\Group", L"\\Other"}) platform::RemoveDirectoryAt(dir.path() + f);
+    Ignore(platform::DeleteFileAt(dir.path() + f));
+  for (const wchar_t* f : {L"\\Group\\Sub", L"\\Group", L"\\Other"}) Ignore(platform::RemoveDirectoryAt(dir.path() + f));
 }
 
 TEST_F(Shortcuts, UserChoicesAndRecordShape) {
@@ -132,7 +133,7 @@ TEST_F(Shortcuts, SideBySideInstallationKeepsBothShortcuts) {
   EXPECT_TRUE(platform::FileExists(dir.path() + L"\\Side App 2.0.lnk"));
   // Other names, and -shortcutnomulti, keep the name.
   LoadConfig(L"[Setup]\r\nAppName=Side App\r\nIfInstalled=3\r\nSetupParameters=-shortcutnomulti\r\n");
-  platform::DeleteFileAt(dir.path() + L"\\Side App 2.0.lnk");
+  Ignore(platform::DeleteFileAt(dir.path() + L"\\Side App 2.0.lnk"));
   CreateShortcut(Record(dir.path(), L"<AppName>", target));
   EXPECT_FALSE(platform::FileExists(dir.path() + L"\\Side App 2.0.lnk"));
 }
@@ -174,7 +175,7 @@ TEST_F(Shortcuts, RunAsAdministratorByFlagOrCompatibilityEntry) {
   ASSERT_TRUE(k.Open(platform::RegRoot::CurrentUser, layers, platform::RegView::View64, true));
   EXPECT_EQ(k.ReadString(target), L"RUNASADMIN");
   EXPECT_EQ(Entries(L"RegistryValues"), (std::vector<std::wstring>{L"DHKEY_CURRENT_USER\\" + layers + L"*?" + target}));
-  k.DeleteValue(target);
+  Ignore(k.DeleteValue(target));
 }
 
 TEST_F(Shortcuts, FolderThatCannotBeMadeEndsTheRecordWithoutError) {

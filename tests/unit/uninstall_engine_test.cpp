@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "base/result.h"
 #include "base/text.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
@@ -28,11 +29,11 @@ void RemoveTree(const std::wstring& folder) {
     if (e.isDirectory) {
       RemoveTree(p);
     } else {
-      platform::SetAttributes(p, platform::kAttrNormal);
-      platform::DeleteFileAt(p);
+      Ignore(platform::SetAttributes(p, platform::kAttrNormal));
+      Ignore(platform::DeleteFileAt(p));
     }
   }
-  platform::RemoveDirectoryAt(folder);
+  Ignore(platform::RemoveDirectoryAt(folder));
 }
 
 bool WriteValue(RegRoot root, const std::wstring& key, const std::wstring& name, const std::wstring& data,
@@ -61,13 +62,13 @@ class UninstallEngine : public ::testing::Test {
     tag_ = ToText(platform::CurrentProcessId()) + L"-" + ToText(++counter);
     dir_ = platform::TempFolder() + L"\\ekuninst-" + tag_;
     key_ = L"Software\\EkUninstallTest\\" + tag_;
-    platform::CreateDirectoryTree(dir_);
+    EXPECT_TRUE(platform::CreateDirectoryTree(dir_));
     ASSERT_TRUE(WriteValue(RegRoot::CurrentUser, key_, L"", L"test root"));
   }
   void TearDown() override {
     RemoveTree(dir_);
-    platform::DeleteKeyTree(RegRoot::CurrentUser, key_, RegView::View64);
-    for (const auto& [root, key, view] : registryToClean_) platform::DeleteKeyTree(root, key, view);
+    Ignore(platform::DeleteKeyTree(RegRoot::CurrentUser, key_, RegView::View64));
+    for (const auto& [root, key, view] : registryToClean_) Ignore(platform::DeleteKeyTree(root, key, view));
   }
 
   std::wstring Expand(std::wstring_view text) const {
@@ -75,7 +76,7 @@ class UninstallEngine : public ::testing::Test {
   }
   std::wstring File(std::wstring_view relative, std::wstring_view content = L"data") const {
     const std::wstring path = dir_ + L"\\" + std::wstring(relative);
-    platform::CreateDirectoryTree(FolderPart(path));
+    EXPECT_TRUE(platform::CreateDirectoryTree(FolderPart(path)));
     EXPECT_TRUE(platform::WriteTextFile(path, content, TextEncoding::Utf8));
     return path;
   }
@@ -87,7 +88,7 @@ class UninstallEngine : public ::testing::Test {
     const std::wstring path = dir_ + L"\\Uninstall.ini";
     ASSERT_TRUE(platform::WriteTextFile(path, info_.Serialize(), TextEncoding::Utf8Bom));
     options_.installedAt = platform::LastWriteTime(path);
-    platform::DeleteFileAt(path);
+    Ignore(platform::DeleteFileAt(path));
     platform::SleepMs(20);
   }
   Report RemoveAll() {
@@ -108,17 +109,17 @@ class UninstallEngine : public ::testing::Test {
 TEST_F(UninstallEngine, FilesGoFoldersGoWhenEmptyUserChangesStay) {
   File(L"app\\a.txt");
   const std::wstring readOnly = File(L"app\\ro.txt");
-  platform::SetAttributes(readOnly, platform::kAttrReadOnly);
+  EXPECT_TRUE(platform::SetAttributes(readOnly, platform::kAttrReadOnly));
   File(L"app\\sub\\deep\\b.txt");
   File(L"app\\changed.txt", L"as installed");
   File(L"app\\user\\installed.txt");
   File(L"app\\Uninstall.exe");
   File(L"app\\empty\\keep.me");
-  platform::DeleteFileAt(dir_ + L"\\app\\empty\\keep.me");
+  Ignore(platform::DeleteFileAt(dir_ + L"\\app\\empty\\keep.me"));
   // Stamped with a time in the future, as an archive from another time zone
   // can be: written before the installation ended all the same.
   const std::wstring future = File(L"app\\future.txt");
-  platform::SetLastWriteTime(future, *platform::LastWriteTime(future) + 36000ull * 10000000ull);
+  EXPECT_TRUE(platform::SetLastWriteTime(future, *platform::LastWriteTime(future) + 36000ull * 10000000ull));
   File(L"other.txt");
   options_.selfPath = dir_ + L"\\app\\Uninstall.exe";
   Install(L"[General]\r\nInstallDir={DIR}\\app\r\n"
@@ -233,7 +234,7 @@ TEST_F(UninstallEngine, IniValuesAreTakenOutOfFilesThatStay) {
   const std::wstring before = L"; the user's comment\r\n[User]\r\nname=me\r\n[App]\r\nkeep=1\r\n";
   const std::wstring ini = File(L"settings.ini", before + L"added=2\r\n\r\n[NewSection]\r\nx=1\r\n");
   const std::wstring wide = dir_ + L"\\wide.ini";
-  platform::WriteTextFile(wide, L"[S]\r\nk=v\r\nmine=1\r\n", TextEncoding::Utf16Le);
+  EXPECT_TRUE(platform::WriteTextFile(wide, L"[S]\r\nk=v\r\nmine=1\r\n", TextEncoding::Utf16Le));
   Install(L"[INIValues]\r\n0={DIR}\\settings.ini*?App*?added\r\n1={DIR}\\settings.ini*?newsection*?X\r\n"
           L"2={DIR}\\wide.ini*?S*?k\r\n3={DIR}\\missing.ini*?S*?k\r\n");
   const Report r = RemoveAll();
@@ -285,7 +286,7 @@ TEST_F(UninstallEngine, EnvironmentChangesAreUndoneInReverse) {
   EXPECT_EQ(k.ReadString(n + L"CHAIN"), L"1");
   EXPECT_FALSE(k.ValueExists(n + L"ABSENT"));
   EXPECT_FALSE(read(RegRoot::LocalMachine, sys, n + L"SYSTEM"));
-  for (const wchar_t* v : {L"APPENDED", L"PREPENDED", L"OVERWRITTEN", L"REMOVED", L"CHAIN"}) k.DeleteValue(n + v);
+  for (const wchar_t* v : {L"APPENDED", L"PREPENDED", L"OVERWRITTEN", L"REMOVED", L"CHAIN"}) Ignore(k.DeleteValue(n + v));
 }
 
 TEST_F(UninstallEngine, ComponentsAreUnregisteredBeforeTheirFilesGo) {
@@ -307,7 +308,7 @@ TEST_F(UninstallEngine, ComponentsAreUnregisteredBeforeTheirFilesGo) {
   ASSERT_TRUE(KeyExists(RegRoot::ClassesRoot, L"TypeLib\\" + guid));
   // .NET assemblies through RegAsm; the stand-in records its command line.
   File(L"assembly.dll");
-  platform::SetEnvironmentValue(L"EK_ARGDUMP_DIR", dir_);
+  Ignore(platform::SetEnvironmentValue(L"EK_ARGDUMP_DIR", dir_));
   // A font of the session (one that Wine has not loaded already).
   std::wstring font;
   for (const wchar_t* f : {L"Z:\\usr\\share\\wine\\fonts\\webdings.ttf", L"Z:\\usr\\share\\wine\\fonts\\symbol.ttf"})
@@ -326,7 +327,7 @@ TEST_F(UninstallEngine, ComponentsAreUnregisteredBeforeTheirFilesGo) {
           L"[Files]\r\n0={DIR}\\server.dll\r\n1={DIR}\\library.tlb\r\n2={DIR}\\assembly.dll\r\n3={DIR}\\font.ttf\r\n"
           L"4={DIR}\\saver.scr\r\n");
   const Report r = RemoveAll();
-  platform::SetEnvironmentValue(L"EK_ARGDUMP_DIR", L"");
+  Ignore(platform::SetEnvironmentValue(L"EK_ARGDUMP_DIR", L""));
   if (oldSaver) WriteValue(RegRoot::CurrentUser, L"Control Panel\\Desktop", L"SCRNSAVE.EXE", *oldSaver);
   EXPECT_TRUE(r.Complete()) << (r.failed.empty() ? std::string() : WideToUtf8(r.failed[0]));
   EXPECT_FALSE(registered());
@@ -353,8 +354,8 @@ TEST_F(UninstallEngine, ComponentThatCannotBeUnregisteredIsReported) {
 
 TEST_F(UninstallEngine, CommandsRunInOrderWithTheLastExitCode) {
   const std::wstring argdump = BinFolder() + L"\\argdump.exe";
-  platform::SetEnvironmentValue(L"EK_ARGDUMP_DIR", dir_);
-  platform::SetEnvironmentValue(L"EK_ARGDUMP_EXIT", L"7");
+  Ignore(platform::SetEnvironmentValue(L"EK_ARGDUMP_DIR", dir_));
+  Ignore(platform::SetEnvironmentValue(L"EK_ARGDUMP_EXIT", L"7"));
   auto run = [&](std::wstring_view general, bool silent) {
     Install(L"[General]\r\n" + std::wstring(general) + L"[ExecBeforeUninstall]\r\n0=" + argdump +
             L"*?first*?HIDE*?Yes*?No\r\n1=\"" + argdump + L"\"*?after <exitcode>*?NORMAL*?Yes*?No\r\n"
@@ -366,7 +367,7 @@ TEST_F(UninstallEngine, CommandsRunInOrderWithTheLastExitCode) {
     return u.report();
   };
   Report r = run(L"NoCmdIfSilent=1\r\n", false);
-  platform::SetEnvironmentValue(L"EK_ARGDUMP_EXIT", L"");
+  Ignore(platform::SetEnvironmentValue(L"EK_ARGDUMP_EXIT", L""));
   const std::string log = platform::ReadWholeFile(dir_ + L"\\argdump.log").value_or("");
   const size_t first = log.find("argdump.exe\" first"), second = log.find("argdump.exe\" after 7");
   EXPECT_NE(first, std::string::npos) << log;
@@ -375,10 +376,10 @@ TEST_F(UninstallEngine, CommandsRunInOrderWithTheLastExitCode) {
   EXPECT_EQ(r.notes.size(), 1u);  // the program that does not exist
   EXPECT_TRUE(r.Complete());
 
-  platform::DeleteFileAt(dir_ + L"\\argdump.log");
+  Ignore(platform::DeleteFileAt(dir_ + L"\\argdump.log"));
   r = run(L"NoCmdIfSilent=1\r\n", true);
   EXPECT_FALSE(platform::FileExists(dir_ + L"\\argdump.log"));
-  platform::SetEnvironmentValue(L"EK_ARGDUMP_DIR", L"");
+  Ignore(platform::SetEnvironmentValue(L"EK_ARGDUMP_DIR", L""));
 }
 
 TEST_F(UninstallEngine, DamagedEntriesTouchNothing) {
@@ -387,7 +388,7 @@ TEST_F(UninstallEngine, DamagedEntriesTouchNothing) {
   File(L"keep\\x\\placeholder");
   const std::wstring templates = platform::ShellFolder(0x15);  // a folder of Windows that may be empty
   const std::wstring cwd = platform::CurrentDirectory();
-  platform::SetCurrentDir(dir_);
+  EXPECT_TRUE(platform::SetCurrentDir(dir_));
   Install(L"[Files]\r\n0=relative.txt\r\n1={DIR}\\keep\\x\\..\\inside.txt\r\n2=\\\\?\\{DIR}\\keep\\inside.txt\r\n"
           L"3={DIR}\\keep\\*.txt\r\n"
           L"[Folders]\r\n0={DIR}\\keep\\x\\..\r\n1=" + templates + L"\r\n2=C:\\\r\n"
@@ -396,7 +397,7 @@ TEST_F(UninstallEngine, DamagedEntriesTouchNothing) {
           L"[INIValues]\r\n0=relative.ini*?S*?k\r\n[Environment]\r\n0=DXPATH\r\n1=RUPATH*?x\r\n"
           L"[ActiveX]\r\n0=server.dll\r\n");
   const Report r = RemoveAll();
-  platform::SetCurrentDir(cwd);
+  EXPECT_TRUE(platform::SetCurrentDir(cwd));
   EXPECT_FALSE(r.Complete());
   EXPECT_EQ(r.ignored.size(), 16u);
   EXPECT_TRUE(r.failed.empty());

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "base/result.h"
 #include "action_fixture.h"
 #include "install/uninstall_registration.h"
 #include "platform/registry.h"
@@ -41,7 +42,7 @@ class UninstallRegistration : public test::ActionTest {
   }
   void TearDown() override {
     for (const wchar_t* suffix : {L"", L"_ek1", L"_ek2"})
-      platform::DeleteKeyTree(RegRoot::CurrentUser, kUninstall + unique() + suffix, kView);
+      Ignore(platform::DeleteKeyTree(RegRoot::CurrentUser, kUninstall + unique() + suffix, kView));
     test::ActionTest::TearDown();
   }
   void Configure(const std::wstring& extra, const std::wstring& totalSize = L"1048576") {
@@ -51,7 +52,7 @@ class UninstallRegistration : public test::ActionTest {
   }
   RegKey Key(const std::wstring& suffix = L"") const {
     RegKey k;
-    k.Open(RegRoot::CurrentUser, kUninstall + unique() + suffix, kView, false);
+    EXPECT_TRUE(k.Open(RegRoot::CurrentUser, kUninstall + unique() + suffix, kView, false));
     return k;
   }
 };

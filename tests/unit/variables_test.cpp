@@ -92,7 +92,7 @@ TEST_F(Expansion, ProcessAndMachineFacts) {
   const std::wstring previous = platform::CurrentDirectory();
   ASSERT_TRUE(platform::SetCurrentDir(cwd.path()));
   EXPECT_EQ(ExpandVariables(L"<CurrentFolder>"), StripTrailingBackslash(cwd.path()));
-  platform::SetCurrentDir(previous);
+  EXPECT_TRUE(platform::SetCurrentDir(previous));
 
   EXPECT_TRUE(EqualsNoCase(ExpandVariables(L"<SetupFile>"), L"unit_tests.exe"));
   EXPECT_EQ(ExpandVariables(L"<SetupExe>"), ExpandVariables(L"<CurrentDir>\\<SetupFile>"));
