@@ -195,7 +195,7 @@ void BInstallClick() {
     }
   }
   const auto& o = s.Options;
-  if (o.GroupBox4.visible && !ComponentsChoiceValid()) {
+  if (o.GroupBox4.visible && !ComponentsSelected()) {
     OpenOptions();
     return;
   }

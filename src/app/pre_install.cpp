@@ -4,6 +4,7 @@
 
 #include "actions/command_list.h"
 #include "actions/process_launch.h"
+#include "actions/system_checks.h"
 #include "core/command_line.h"
 #include "app/install_button.h"
 #include "app/main_form.h"
@@ -421,9 +422,12 @@ void PreInstallFlow() {
   }
   ExistingInstallationLoop();
   if (s.UpdateMode) AdoptInstalledProduct();
+  const bool checks = FindParam(L"/N") == 0;
+  if (checks && !Switch(L"-checkreqaftercmd")) RunSystemChecks();
   s.DataFile.clear();
   RunCommandStage(1);
   ExternalDataFile();
+  if (checks && Switch(L"-checkreqaftercmd")) RunSystemChecks();
   ApplyOptionsDefaults();
   MainForm().SetWaitCursor(false);
   MainForm().ShowWaitLabel(false);

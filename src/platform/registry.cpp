@@ -111,6 +111,38 @@ std::optional<uint32_t> RegKey::ReadDword(const std::wstring& name) const {
   return out;
 }
 
+std::optional<std::wstring> RegKey::ReadAsText(const std::wstring& name) const {
+  auto v = ReadValue(name);
+  if (!v) return std::nullopt;
+  const auto& d = v->data;
+  if (v->type == REG_SZ || v->type == REG_EXPAND_SZ || v->type == REG_MULTI_SZ) {
+    std::wstring s(reinterpret_cast<const wchar_t*>(d.data()), d.size() / sizeof(wchar_t));
+    while (!s.empty() && s.back() == L'\0') s.pop_back();
+    if (v->type != REG_MULTI_SZ) return s;
+    std::wstring lines;
+    for (wchar_t c : s) lines += c == L'\0' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    return lines;
+  }
+  if (v->type == REG_DWORD && d.size() >= 4) {
+    uint32_t n;
+    std::memcpy(&n, d.data(), 4);
+    return std::to_wstring(n);
+  }
+  if (v->type == REG_QWORD && d.size() >= 8) {
+    uint64_t n;
+    std::memcpy(&n, d.data(), 8);
+    return std::to_wstring(n);
+  }
+  static const wchar_t* kHex = L"0123456789abcdef";
+  std::wstring out;
+  for (size_t i = 0; i < d.size(); ++i) {
+    if (i) out += L',';
+    out += kHex[d[i] >> 4];
+    out += kHex[d[i] & 0xF];
+  }
+  return out;
+}
+
 bool RegKey::WriteString(const std::wstring& name, const std::wstring& value, bool expandable) {
   if (!IsOpen()) return false;
   return ::RegSetValueExW(impl_->key.get(), name.c_str(), 0, expandable ? REG_EXPAND_SZ : REG_SZ,

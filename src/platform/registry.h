@@ -24,6 +24,8 @@ constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kRegExpandSz = 2;
 constexpr uint32_t kRegBinary = 3;
 constexpr uint32_t kRegDword = 4;
+constexpr uint32_t kRegMultiSz = 7;
+constexpr uint32_t kRegQword = 11;
 
 class RegKey {
  public:
@@ -46,6 +48,10 @@ class RegKey {
   // REG_SZ and REG_EXPAND_SZ (not expanded).
   [[nodiscard]] std::optional<std::wstring> ReadString(const std::wstring& name) const;
   [[nodiscard]] std::optional<uint32_t> ReadDword(const std::wstring& name) const;
+  // Any type as text: strings as stored, REG_DWORD and REG_QWORD in unsigned
+  // decimal, REG_MULTI_SZ one string per line (CR LF), anything else as
+  // hexadecimal bytes "0a,1b,ff" (the form the [Registry] records use).
+  [[nodiscard]] std::optional<std::wstring> ReadAsText(const std::wstring& name) const;
 
   [[nodiscard]] bool WriteString(const std::wstring& name, const std::wstring& value, bool expandable = false);
   [[nodiscard]] bool WriteDword(const std::wstring& name, uint32_t value);
