@@ -332,6 +332,27 @@ RunResult RunWine(const std::string& exe, const RunOptions& options) {
 
 RunResult RunSetup(const std::string& package, const RunOptions& options) { return RunWine(package, options); }
 
+Background::Background(const std::string& exe, const std::vector<std::string>& args,
+                       const std::vector<std::pair<std::string, std::string>>& env) {
+  std::vector<std::string> argv = {"wine", exe};
+  argv.insert(argv.end(), args.begin(), args.end());
+  pid_ = Spawn(argv, BaseEnvironment(env), -1);
+}
+
+Background::~Background() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, nullptr, 0);
+}
+
+bool Background::EndsWithin(int seconds) {
+  if (pid_ <= 0) return true;
+  bool timedOut = false;
+  WaitFor(pid_, seconds, &timedOut);  // kills it after the time
+  pid_ = -1;
+  return !timedOut;
+}
+
 std::string ReadSetupLog() {
   const std::string p = TempUnix() + "/EKSETUPLOG.TXT";
   if (!Exists(p)) return "";

@@ -81,6 +81,23 @@ struct RunResult {
 RunResult RunWine(const std::string& exeUnixPath, const RunOptions& options);
 RunResult RunSetup(const std::string& packageUnixPath, const RunOptions& options = {});
 
+// A Windows program left running under Wine (a program the setup must find
+// running). Ended, if it still runs, when the object goes.
+class Background {
+ public:
+  Background(const std::string& exeUnixPath, const std::vector<std::string>& args,
+             const std::vector<std::pair<std::string, std::string>>& env = {});
+  ~Background();
+  Background(const Background&) = delete;
+  Background& operator=(const Background&) = delete;
+  bool started() const { return pid_ > 0; }
+  // Whether it ended within the time (it is reaped then).
+  bool EndsWithin(int seconds);
+
+ private:
+  int pid_ = -1;
+};
+
 // The setup log left in the temporary folder ("" when none).
 std::string ReadSetupLog();
 void ClearSetupLog();
