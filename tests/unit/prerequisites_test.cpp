@@ -41,6 +41,22 @@ std::wstring Scramble(std::wstring_view text) {
   return out;
 }
 
+struct ConditionCase {
+  int type;
+  std::wstring value, parameter;
+  bool expected;
+  std::wstring platform = L"64-BIT";
+};
+
+void ExpectConditions(const std::vector<ConditionCase>& cases) {
+  for (const auto& c : cases) {
+    const auto held = ConditionHolds({c.type, c.value, c.parameter}, c.platform);
+    ASSERT_TRUE(held.has_value()) << c.type;
+    EXPECT_EQ(*held, c.expected) << "type " << c.type << " " << testing::PrintToString(c.value) << " "
+                                 << testing::PrintToString(c.parameter) << " " << testing::PrintToString(c.platform);
+  }
+}
+
 class Prerequisites : public test::SetupStateTest {
  protected:
   void SetUp() override {
@@ -91,11 +107,7 @@ TEST_F(Prerequisites, FileFolderTextAndVersionConditions) {
   ASSERT_FALSE(v.empty());
   const std::wstring text = folder_->Write(L"notes.txt", L"first line\r\nVersion=2.5 Final\r\nlast", TextEncoding::Utf8);
   const std::wstring missing = Dir() + L"\\missing.exe";
-  struct Case {
-    int type;
-    std::wstring value, parameter;
-    bool expected;
-  } cases[] = {
+  ExpectConditions({
       {1, exe, L"", true},           {1, missing, L"", false},       {1, Dir(), L"", false},
       {2, missing, L"", true},       {2, exe, L"", false},
       {3, Dir(), L"", true},         {3, exe, L"", false},           {3, Dir() + L"\\none", L"", false},
@@ -117,13 +129,7 @@ TEST_F(Prerequisites, FileFolderTextAndVersionConditions) {
       {23, L"ABC", L"abc", true},    {23, L"abc", L"abd", false},
       {24, L"abc", L"abd", true},    {24, L"ABC", L"abc", false},
       {0, exe, L"", false},          {25, exe, L"", false},
-  };
-  for (const auto& c : cases) {
-    const auto held = ConditionHolds({c.type, c.value, c.parameter}, L"64-BIT");
-    ASSERT_TRUE(held.has_value()) << c.type;
-    EXPECT_EQ(*held, c.expected) << "type " << c.type << " " << testing::PrintToString(c.value) << " "
-                                 << testing::PrintToString(c.parameter);
-  }
+  });
 }
 
 TEST_F(Prerequisites, RegistryConditions) {
@@ -145,56 +151,46 @@ TEST_F(Prerequisites, RegistryConditions) {
   }
   const std::wstring app = L"HKLM\\" + key_ + L"\\App";
   const std::wstring old = L"HKEY_LOCAL_MACHINE\\" + key_ + L"\\Old";
-  struct Case {
-    int type;
-    std::wstring value, parameter, platform;
-    bool expected;
-  } cases[] = {
-      {11, app, L"", L"64-BIT", true},
-      {11, app + L"\\None", L"", L"64-BIT", false},
-      {11, app, L"", L"", false},             // the record's default view is the 32-bit one
-      {11, app, L"", L"ANY", true},           // the native view
-      {11, L"64HKLM\\" + key_ + L"\\App", L"", L"", true},
-      {11, L"32hklm\\" + key_ + L"\\App", L"", L"64-BIT", false},
-      {11, old, L"", L"32-BIT", true},
-      {12, app, L"", L"64-BIT", false},       {12, old, L"", L"64-BIT", true},
-      {13, app + L"\\Version", L"", L"64-BIT", true},
-      {13, app + L"\\Missing", L"", L"64-BIT", false},
-      {13, L"HKCU\\" + key_ + L"\\Name", L"", L"", true},
-      {14, app + L"\\Missing", L"", L"64-BIT", true},
-      {14, app + L"\\None\\Version", L"", L"64-BIT", true},
-      {14, app + L"\\Version", L"", L"64-BIT", false},
-      {15, app + L"\\Edition", L"professional", L"64-BIT", true},
-      {15, app + L"\\Edition", L"Standard", L"64-BIT", false},
-      {15, app + L"\\Build", L"3", L"64-BIT", true},    // a number as text
-      {15, app + L"\\Missing", L"", L"64-BIT", false},
-      {16, app + L"\\Edition", L"Standard", L"64-BIT", true},
-      {16, app + L"\\Edition", L"EDITION", L"64-BIT", false},
-      {16, app + L"\\Missing", L"x", L"64-BIT", true},
-      {17, app + L"\\Version", L"2.5", L"64-BIT", true},
-      {17, app + L"\\Version", L"2.5.1", L"64-BIT", true},
-      {17, app + L"\\Version", L"2.6", L"64-BIT", false},
-      {17, app + L"\\Build", L"2.5", L"64-BIT", true},  // 3 is newer than 2.5
-      {17, app + L"\\Missing", L"0", L"64-BIT", false},
-      {17, old + L"\\Version", L"1.0", L"64-BIT", false},
-      {17, L"32" + old + L"\\Version", L"1.0", L"64-BIT", true},
-      {18, app + L"\\Version", L"2.5.1", L"64-BIT", true},
-      {18, app + L"\\Version", L"2.5", L"64-BIT", false},
-      {18, app + L"\\Missing", L"9", L"64-BIT", false},
-      {18, app + L"\\Empty", L"1", L"64-BIT", true},
-      {19, app + L"\\Versions", L"2.0", L"64-BIT", true},
-      {19, app + L"\\Versions", L"2.5", L"64-BIT", true},
-      {19, app + L"\\Versions", L"3.0", L"64-BIT", false},
-      {19, app + L"\\None", L"0", L"64-BIT", false},
-      {20, app + L"\\Versions", L"2.0", L"64-BIT", true},
-      {20, app + L"\\Versions", L"2.6", L"64-BIT", false},
-  };
-  for (const auto& c : cases) {
-    const auto held = ConditionHolds({c.type, c.value, c.parameter}, c.platform);
-    ASSERT_TRUE(held.has_value()) << c.type;
-    EXPECT_EQ(*held, c.expected) << "type " << c.type << " " << testing::PrintToString(c.value) << " "
-                                 << testing::PrintToString(c.parameter) << " " << testing::PrintToString(c.platform);
-  }
+  ExpectConditions({
+      {11, app, L"", true},
+      {11, app + L"\\None", L"", false},
+      {11, app, L"", false, L""},             // the record's default view is the 32-bit one
+      {11, app, L"", true, L"ANY"},           // the native view
+      {11, L"64HKLM\\" + key_ + L"\\App", L"", true, L""},
+      {11, L"32hklm\\" + key_ + L"\\App", L"", false},
+      {11, old, L"", true, L"32-BIT"},
+      {12, app, L"", false},       {12, old, L"", true},
+      {13, app + L"\\Version", L"", true},
+      {13, app + L"\\Missing", L"", false},
+      {13, L"HKCU\\" + key_ + L"\\Name", L"", true, L""},
+      {14, app + L"\\Missing", L"", true},
+      {14, app + L"\\None\\Version", L"", true},
+      {14, app + L"\\Version", L"", false},
+      {15, app + L"\\Edition", L"professional", true},
+      {15, app + L"\\Edition", L"Standard", false},
+      {15, app + L"\\Build", L"3", true},    // a number as text
+      {15, app + L"\\Missing", L"", false},
+      {16, app + L"\\Edition", L"Standard", true},
+      {16, app + L"\\Edition", L"EDITION", false},
+      {16, app + L"\\Missing", L"x", true},
+      {17, app + L"\\Version", L"2.5", true},
+      {17, app + L"\\Version", L"2.5.1", true},
+      {17, app + L"\\Version", L"2.6", false},
+      {17, app + L"\\Build", L"2.5", true},  // 3 is newer than 2.5
+      {17, app + L"\\Missing", L"0", false},
+      {17, old + L"\\Version", L"1.0", false},
+      {17, L"32" + old + L"\\Version", L"1.0", true},
+      {18, app + L"\\Version", L"2.5.1", true},
+      {18, app + L"\\Version", L"2.5", false},
+      {18, app + L"\\Missing", L"9", false},
+      {18, app + L"\\Empty", L"1", true},
+      {19, app + L"\\Versions", L"2.0", true},
+      {19, app + L"\\Versions", L"2.5", true},
+      {19, app + L"\\Versions", L"3.0", false},
+      {19, app + L"\\None", L"0", false},
+      {20, app + L"\\Versions", L"2.0", true},
+      {20, app + L"\\Versions", L"2.6", false},
+  });
   // A root outside the eight names is no condition at all.
   EXPECT_FALSE(ConditionHolds({11, L"HKXX\\Software", L""}, L"").has_value());
   EXPECT_FALSE(ConditionHolds({14, L"HKEY_DEFAULT\\Software\\Value", L""}, L"").has_value());

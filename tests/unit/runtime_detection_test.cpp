@@ -31,6 +31,12 @@ using Layout = std::vector<Entry>;
 
 std::wstring BinFolder() { return FolderPart(platform::ModulePath()); }
 
+struct IndexCase {
+  const char* what;
+  Layout layout;
+  int expected;
+};
+
 constexpr RegView k64 = RegView::View64;
 constexpr RegView k32 = RegView::View32;
 
@@ -61,11 +67,19 @@ class RuntimeDetection : public test::SetupStateTest {
     }
   }
   MachineRegistry Reg() const { return MachineRegistry(base_); }
+  void ExpectIndexes(int (*detector)(const MachineRegistry&), const std::vector<IndexCase>& cases) {
+    for (const auto& c : cases) {
+      Write(c.layout);
+      EXPECT_EQ(detector(Reg()), c.expected) << c.what;
+    }
+  }
 
   std::wstring base_;
 };
 
 Entry Key(RegView view, std::wstring key) { return Entry{view, std::move(key), L"<key>", uint32_t{0}}; }
+std::wstring Text(const wchar_t* t) { return t; }
+
 
 TEST_F(RuntimeDetection, DotNetRuntimesAndFramework) {
   const std::wstring desktop = L"SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x64\\sharedfx\\Microsoft.WindowsDesktop.App";
@@ -177,11 +191,7 @@ TEST_F(RuntimeDetection, Java) {
 TEST_F(RuntimeDetection, SqlServerCompact) {
   const std::wstring v35 = L"SOFTWARE\\Microsoft\\Microsoft SQL Server Compact Edition\\v3.5\\ENU";
   const std::wstring v40 = L"SOFTWARE\\Microsoft\\Microsoft SQL Server Compact Edition\\v4.0\\ENU";
-  struct Case {
-    const char* what;
-    Layout layout;
-    int expected;
-  } cases[] = {
+  ExpectIndexes(SqlCompactIndex, {
       {"nothing installed", {}, -1},
       {"3.5", {{k64, v35, L"DesktopRuntimeVersion", std::wstring(L"3.5.5692.0")}}, 0},
       {"3.5 SP1 (level as text)",
@@ -193,76 +203,54 @@ TEST_F(RuntimeDetection, SqlServerCompact) {
       {"4.0 beside 3.5",
        {{k64, v35, L"DesktopRuntimeVersion", std::wstring(L"3.5.1")}, {k64, v40, L"DesktopRuntimeVersion", std::wstring(L"4.0.1")}}, 3},
       {"the 32-bit view is not read", {{k32, v40, L"DesktopRuntimeVersion", std::wstring(L"4.0.8876.1")}}, -1},
-  };
-  for (const auto& c : cases) {
-    Write(c.layout);
-    EXPECT_EQ(SqlCompactIndex(Reg()), c.expected) << c.what;
-  }
+  });
 }
 
 TEST_F(RuntimeDetection, SqlServerExpress) {
   const std::wstring s = L"SOFTWARE\\Microsoft\\Microsoft SQL Server\\";
   const std::wstring instance = s + L"SQLEXPRESS\\MSSQLServer\\CurrentVersion";
-  auto text = [](const wchar_t* t) { return std::wstring(t); };
-  struct Case {
-    const char* what;
-    Layout layout;
-    int expected;
-  } cases[] = {
+  ExpectIndexes(SqlExpressIndex, {
       {"nothing installed", {}, -1},
-      {"instance 2005", {{k64, instance, L"CurrentVersion", text(L"9.00.1399.06")}}, 0},
-      {"instance 2005 SP2", {{k64, instance, L"CurrentVersion", text(L"9.00.3042.00")}}, 2},
-      {"instance 2008", {{k64, instance, L"CurrentVersion", text(L"10.0.1600.22")}}, 5},
-      {"instance 2008 R2", {{k64, instance, L"CurrentVersion", text(L"10.50.1600.1")}}, 9},
-      {"instance 2008 R2 SP2", {{k64, instance, L"CurrentVersion", text(L"10.50.4000.0")}}, 11},
-      {"instance 2012 SP1", {{k64, instance, L"CurrentVersion", text(L"11.00.3000.00")}}, 13},
-      {"instance 2014", {{k64, instance, L"CurrentVersion", text(L"12.0.2000.8")}}, 14},
-      {"instance 2019", {{k64, instance, L"CurrentVersion", text(L"15.0.2000.5")}}, 17},
-      {"instance newer than 2022", {{k64, instance, L"CurrentVersion", text(L"17.0.1")}}, 18},
+      {"instance 2005", {{k64, instance, L"CurrentVersion", Text(L"9.00.1399.06")}}, 0},
+      {"instance 2005 SP2", {{k64, instance, L"CurrentVersion", Text(L"9.00.3042.00")}}, 2},
+      {"instance 2008", {{k64, instance, L"CurrentVersion", Text(L"10.0.1600.22")}}, 5},
+      {"instance 2008 R2", {{k64, instance, L"CurrentVersion", Text(L"10.50.1600.1")}}, 9},
+      {"instance 2008 R2 SP2", {{k64, instance, L"CurrentVersion", Text(L"10.50.4000.0")}}, 11},
+      {"instance 2012 SP1", {{k64, instance, L"CurrentVersion", Text(L"11.00.3000.00")}}, 13},
+      {"instance 2014", {{k64, instance, L"CurrentVersion", Text(L"12.0.2000.8")}}, 14},
+      {"instance 2019", {{k64, instance, L"CurrentVersion", Text(L"15.0.2000.5")}}, 17},
+      {"instance newer than 2022", {{k64, instance, L"CurrentVersion", Text(L"17.0.1")}}, 18},
       {"instance without a version goes on to the releases",
-       {Key(k64, instance), {k64, s + L"150\\Tools\\ClientSetup\\CurrentVersion", L"CurrentVersion", text(L"15.0.2000.5")}}, 17},
+       {Key(k64, instance), {k64, s + L"150\\Tools\\ClientSetup\\CurrentVersion", L"CurrentVersion", Text(L"15.0.2000.5")}}, 17},
       {"2022: the value's existence suffices",
        {{k64, s + L"160\\Tools\\ClientSetup\\CurrentVersion", L"CurrentVersion", 1u}}, 18},
-      {"2017 from the server key", {{k64, s + L"140\\SQLServer2017\\CurrentVersion", L"Version", text(L"14.0.1000.169")}}, 16},
-      {"a release key with another version", {{k64, s + L"130\\Tools\\ClientSetup\\CurrentVersion", L"CurrentVersion", text(L"12.0.1")}}, -1},
-      {"2012 SP1", {{k64, s + L"110\\SQLServer2012\\CurrentVersion", L"Version", text(L"11.0.3000.0")}}, 13},
-      {"2008 from its server key", {{k64, s + L"100\\SQLServer2008\\CurrentVersion", L"CurrentVersion", text(L"10.50.2500.0")}}, 10},
-      {"2005 SP4 tools", {{k64, s + L"90\\Tools\\ClientSetup\\CurrentVersion", L"CurrentVersion", text(L"9.00.5000.00")}}, 4},
-      {"the 32-bit view is not read", {{k32, instance, L"CurrentVersion", text(L"15.0.2000.5")}}, -1},
-  };
-  for (const auto& c : cases) {
-    Write(c.layout);
-    EXPECT_EQ(SqlExpressIndex(Reg()), c.expected) << c.what;
-  }
+      {"2017 from the server key", {{k64, s + L"140\\SQLServer2017\\CurrentVersion", L"Version", Text(L"14.0.1000.169")}}, 16},
+      {"a release key with another version", {{k64, s + L"130\\Tools\\ClientSetup\\CurrentVersion", L"CurrentVersion", Text(L"12.0.1")}}, -1},
+      {"2012 SP1", {{k64, s + L"110\\SQLServer2012\\CurrentVersion", L"Version", Text(L"11.0.3000.0")}}, 13},
+      {"2008 from its server key", {{k64, s + L"100\\SQLServer2008\\CurrentVersion", L"CurrentVersion", Text(L"10.50.2500.0")}}, 10},
+      {"2005 SP4 tools", {{k64, s + L"90\\Tools\\ClientSetup\\CurrentVersion", L"CurrentVersion", Text(L"9.00.5000.00")}}, 4},
+      {"the 32-bit view is not read", {{k32, instance, L"CurrentVersion", Text(L"15.0.2000.5")}}, -1},
+  });
 }
 
 TEST_F(RuntimeDetection, VisualCppRuntimes) {
   const std::wstring vs = L"SOFTWARE\\Microsoft\\VisualStudio";
   const std::wstring runtimes = vs + L"\\14.0\\VC\\Runtimes\\";
-  auto text = [](const wchar_t* t) { return std::wstring(t); };
-  struct Case {
-    const char* what;
-    Layout layout;
-    int expected;
-  } cases[] = {
+  ExpectIndexes(VcRuntimeIndex, {
       {"nothing installed", {}, -1},
-      {"2022", {{k64, runtimes + L"x64", L"Version", text(L"v14.38.33130.00")}}, 6},
-      {"2019", {{k64, runtimes + L"x64", L"Version", text(L"v14.29.30133.00")}}, 5},
-      {"2017", {{k64, runtimes + L"x64", L"Version", text(L"V14.16.27033.00")}}, 4},
-      {"2015", {{k64, runtimes + L"x64", L"Version", text(L"14.0.24215.01")}}, 3},
-      {"a later 14.x counts as the newest", {{k64, runtimes + L"x64", L"Version", text(L"v14.50.1")}}, 6},
+      {"2022", {{k64, runtimes + L"x64", L"Version", Text(L"v14.38.33130.00")}}, 6},
+      {"2019", {{k64, runtimes + L"x64", L"Version", Text(L"v14.29.30133.00")}}, 5},
+      {"2017", {{k64, runtimes + L"x64", L"Version", Text(L"V14.16.27033.00")}}, 4},
+      {"2015", {{k64, runtimes + L"x64", L"Version", Text(L"14.0.24215.01")}}, 3},
+      {"a later 14.x counts as the newest", {{k64, runtimes + L"x64", L"Version", Text(L"v14.50.1")}}, 6},
       {"the family's key without a version", {Key(k64, runtimes + L"x64")}, 3},
       {"a version stored as a number", {{k64, runtimes + L"x64", L"Version", 14u}}, 3},
       {"only 2010", {Key(k64, vs + L"\\10.0\\VC\\VCRedist\\x64")}, 0},
       {"2013 and 2010", {Key(k64, vs + L"\\10.0\\VC\\VCRedist\\x64"), Key(k64, vs + L"\\12.0\\VC\\Runtimes\\x64")}, 2},
-      {"the x86 runtime is not the engine's", {{k64, runtimes + L"x86", L"Version", text(L"v14.38.1")}}, -1},
-      {"ia64 when x64 is missing", {{k64, runtimes + L"ia64", L"Version", text(L"v14.29.1")}}, 5},
-      {"the 32-bit view is not the native one", {{k32, runtimes + L"x64", L"Version", text(L"v14.38.1")}}, -1},
-  };
-  for (const auto& c : cases) {
-    Write(c.layout);
-    EXPECT_EQ(VcRuntimeIndex(Reg()), c.expected) << c.what;
-  }
+      {"the x86 runtime is not the engine's", {{k64, runtimes + L"x86", L"Version", Text(L"v14.38.1")}}, -1},
+      {"ia64 when x64 is missing", {{k64, runtimes + L"ia64", L"Version", Text(L"v14.29.1")}}, 5},
+      {"the 32-bit view is not the native one", {{k32, runtimes + L"x64", L"Version", Text(L"v14.38.1")}}, -1},
+  });
 }
 
 TEST(RuntimeRules, MajorVersionAtLeast) {

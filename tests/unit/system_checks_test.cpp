@@ -251,6 +251,24 @@ TEST_F(SystemChecks, MissingRuntimeOffersItsRemedy) {
   }
 }
 
+TEST_F(SystemChecks, DotNetRequirementRemembersTheRegistrationTool) {
+  platform::RegKey k;
+  ASSERT_TRUE(k.Create(RegRoot::LocalMachine, base_ + L"\\SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full",
+                       RegView::View64));
+  ASSERT_TRUE(k.WriteDword(L"Install", 1));
+  ASSERT_TRUE(k.WriteDword(L"Release", 461808));  // 4.7.2: index 5
+  ASSERT_TRUE(k.WriteString(L"InstallPath", L"C:\\Framework\\v4.0.30319\\"));
+  test::ScriptedHost host;
+  Setup(L"dotNET=1\r\ndotNETVersion=6\r\n");
+  host.Answer({MsgResult::Ok});
+  EXPECT_EQ(Check(), ChecksResult::Refused);
+  EXPECT_EQ(host.asked.at(0).text, L".NET Framework 4.8 (x64) or newer is required to run Demo.");
+  EXPECT_EQ(State().RegAsmPath, L"C:\\Framework\\v4.0.30319\\RegAsm.exe");
+  ASSERT_TRUE(k.WriteDword(L"Release", 528040));  // 4.8: index 6
+  EXPECT_EQ(Check(), ChecksResult::Passed);
+  EXPECT_EQ(host.asked.size(), 1u);
+}
+
 TEST_F(SystemChecks, PackageMessages) {
   const std::wstring argdump = BinFolder() + L"\\argdump.exe";
   struct Case {
