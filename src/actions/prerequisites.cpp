@@ -225,7 +225,7 @@ bool PrerequisitePresent(const PrerequisiteRecord& record) {
   return held;
 }
 
-PrerequisiteOutcome CheckPrerequisite(std::wstring_view text) {
+PrerequisiteOutcome EvaluatePrerequisite(std::wstring_view text) {
   const auto& s = State();
   const auto record = ParsePrerequisiteRecord(text);
   if (!record || !PrerequisiteAppliesTo(record->platform, s.Is64BitOS)) return PrerequisiteOutcome::Present;
@@ -242,14 +242,10 @@ PrerequisiteOutcome CheckPrerequisite(std::wstring_view text) {
     }
     // Unattended, an installer that did not make the conditions hold is not run again.
     if (asked && s.Silent) return PrerequisiteOutcome::Refused;
-    const RemedyResult r = OfferRemedy(record->name, record->link, 8);
+    const RemedyResult r = HandleMissingPrerequisite(record->name, record->link, 8);
     asked = true;
     if (r != RemedyResult::CheckAgain) return PrerequisiteOutcome::Refused;
   }
-}
-
-void EvaluatePrerequisite(std::wstring_view record) {
-  if (CheckPrerequisite(record) == PrerequisiteOutcome::Refused) ExitSetup(5);
 }
 
 }  // namespace ek

@@ -73,11 +73,10 @@ enum class PrerequisiteOutcome {
   Refused,  // the user declined, or a silent run cannot fix it: setup ends with 5
 };
 
-// Evaluates one record and offers its remedy until it holds. In a silent run
-// a remedy is started at most once per record: an installer that did not make
-// the conditions hold would not on a second run either.
-[[nodiscard]] PrerequisiteOutcome CheckPrerequisite(std::wstring_view record);
-// The same, ending setup with exit code 5 when refused.
-void EvaluatePrerequisite(std::wstring_view record);
+// Evaluates one record and offers its remedy until it holds; the caller ends
+// setup with exit code 5 when refused. In a silent run a remedy is started at
+// most once per record: an installer that did not make the conditions hold
+// would not on a second run either.
+[[nodiscard]] PrerequisiteOutcome EvaluatePrerequisite(std::wstring_view record);
 
 }  // namespace ek

@@ -189,7 +189,7 @@ class ChecksRun {
     RemedyResult r = RemedyResult::StaysMissing;
     // Unattended, an installer that did not bring the runtime is not run again.
     if (!(s.Silent && remedied_.count(c.runtime))) {
-      r = OfferRemedy(name, SetupString(c.linkKey), 7);
+      r = HandleMissingPrerequisite(name, SetupString(c.linkKey), 7);
       if (s.Silent && r == RemedyResult::CheckAgain) remedied_.insert(c.runtime);
     }
     if (r == RemedyResult::EndSetup) return PassResult::Refused;
@@ -228,7 +228,7 @@ std::wstring WithoutFinalQuestion(std::wstring_view message) {
   return std::wstring(message);
 }
 
-RemedyResult OfferRemedy(const std::wstring& name, const std::wstring& rawLink, int messageIndex) {
+RemedyResult HandleMissingPrerequisite(const std::wstring& name, const std::wstring& rawLink, int messageIndex) {
   const auto& s = State();
   const std::wstring link = ExpandVariables(PickLanguageText(rawLink));
   const bool packageMessage = StartsWithNoCase(link, L"MSG");
@@ -251,12 +251,6 @@ RemedyResult OfferRemedy(const std::wstring& name, const std::wstring& rawLink, 
                                                                    : RemedyResult::StaysMissing;
 }
 
-bool HandleMissingPrerequisite(const std::wstring& name, const std::wstring& link, int messageIndex) {
-  const RemedyResult r = OfferRemedy(name, link, messageIndex);
-  if (r == RemedyResult::EndSetup) ExitSetup(5);
-  return r == RemedyResult::CheckAgain;
-}
-
 SystemProbes MachineProbes() {
   SystemProbes p{[] { return true; }, MachineRegistry({}, State().Is64BitEngine)};
   return p;
@@ -273,7 +267,7 @@ ChecksResult CheckSystem(const SystemProbes& probes) {
   }
   const size_t n = RecordCount(Config(), L"Prerequisites");
   for (size_t i = 0; i < n; ++i)
-    if (CheckPrerequisite(ReadRecord(Config(), L"Prerequisites", i)) == PrerequisiteOutcome::Refused)
+    if (EvaluatePrerequisite(ReadRecord(Config(), L"Prerequisites", i)) == PrerequisiteOutcome::Refused)
       return ChecksResult::Refused;
   return ChecksResult::Passed;
 }

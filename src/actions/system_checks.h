@@ -20,11 +20,9 @@ enum class RemedyResult {
 // The remedy of a missing prerequisite: a download page or installer, a
 // message of the package's own (MSG(, MSGR(, MSGC(), or, for an empty link,
 // only the message. messageIndex: 7 for a runtime, 8 for a custom
-// prerequisite.
-[[nodiscard]] RemedyResult OfferRemedy(const std::wstring& name, const std::wstring& link, int messageIndex);
-// The same; a silent run that cannot run the remedy ends with exit code 5.
-// True when the caller should check again.
-bool HandleMissingPrerequisite(const std::wstring& name, const std::wstring& link, int messageIndex);
+// prerequisite. The caller ends setup for EndSetup.
+[[nodiscard]] RemedyResult HandleMissingPrerequisite(const std::wstring& name, const std::wstring& link,
+                                                     int messageIndex);
 
 // The address or file a package message points at (an http(s) address, or a
 // path on a drive); empty when it names none.

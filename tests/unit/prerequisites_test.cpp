@@ -306,13 +306,13 @@ TEST_F(Prerequisites, RemediesAndAnswers) {
 
   // Already there: no question.
   folder_->Write(L"installed.txt", L"x");
-  EXPECT_EQ(CheckPrerequisite(record(fixes, L"NO")), PrerequisiteOutcome::Present);
+  EXPECT_EQ(EvaluatePrerequisite(record(fixes, L"NO")), PrerequisiteOutcome::Present);
   EXPECT_TRUE(host.asked.empty());
   ASSERT_TRUE(platform::DeleteFileAt(marker));
 
   // The offer of an installer: Yes runs it and checks again.
   host.Answer({MsgResult::Yes});
-  EXPECT_EQ(CheckPrerequisite(record(fixes, L"NO")), PrerequisiteOutcome::Present);
+  EXPECT_EQ(EvaluatePrerequisite(record(fixes, L"NO")), PrerequisiteOutcome::Present);
   ASSERT_EQ(host.asked.size(), 1u);
   EXPECT_EQ(host.asked[0].text,
             L"This installation requires Tool Demo.\r\nInstallation cannot continue.\r\n\r\nWould you like to install it now?");
@@ -323,38 +323,38 @@ TEST_F(Prerequisites, RemediesAndAnswers) {
   // No: setup ends.
   host.asked.clear();
   host.Answer({MsgResult::No});
-  EXPECT_EQ(CheckPrerequisite(record(fixes, L"NO")), PrerequisiteOutcome::Refused);
+  EXPECT_EQ(EvaluatePrerequisite(record(fixes, L"NO")), PrerequisiteOutcome::Refused);
   EXPECT_EQ(host.asked.size(), 1u);
 
   // A remedy that does not help is offered again until declined ...
   host.asked.clear();
   host.Answer({MsgResult::Yes, MsgResult::Yes, MsgResult::No});
-  EXPECT_EQ(CheckPrerequisite(record(argdump, L"NO")), PrerequisiteOutcome::Refused);
+  EXPECT_EQ(EvaluatePrerequisite(record(argdump, L"NO")), PrerequisiteOutcome::Refused);
   EXPECT_EQ(host.asked.size(), 3u);
   EXPECT_EQ(RemedyRuns(), 2u);
   // ... unless the record only warns after the first attempt.
   host.asked.clear();
   host.Answer({MsgResult::Yes, MsgResult::Ok});
-  EXPECT_EQ(CheckPrerequisite(record(argdump, L"YES")), PrerequisiteOutcome::GoOn);
+  EXPECT_EQ(EvaluatePrerequisite(record(argdump, L"YES")), PrerequisiteOutcome::GoOn);
   ASSERT_EQ(host.asked.size(), 2u);
   EXPECT_EQ(host.asked[1].text, L"\"Tool Demo\" was not installed.");
   EXPECT_EQ(host.asked[1].buttons, MsgButtons::Ok);
   // The warning needs an attempt first: refusing the first offer ends setup.
   host.asked.clear();
   host.Answer({MsgResult::No});
-  EXPECT_EQ(CheckPrerequisite(record(argdump, L"YES")), PrerequisiteOutcome::Refused);
+  EXPECT_EQ(EvaluatePrerequisite(record(argdump, L"YES")), PrerequisiteOutcome::Refused);
 
   // An empty link only informs, without the question the message ends with.
   host.asked.clear();
   host.Answer({MsgResult::Ok});
-  EXPECT_EQ(CheckPrerequisite(record(L"", L"YES")), PrerequisiteOutcome::Refused);
+  EXPECT_EQ(EvaluatePrerequisite(record(L"", L"YES")), PrerequisiteOutcome::Refused);
   ASSERT_EQ(host.asked.size(), 1u);
   EXPECT_EQ(host.asked[0].text, L"This installation requires Tool Demo.\r\nInstallation cannot continue.");
   EXPECT_EQ(host.asked[0].buttons, MsgButtons::Ok);
 
   // A record for the other Windows is not evaluated.
   host.asked.clear();
-  EXPECT_EQ(CheckPrerequisite(L"Tool*?*?32-BIT*?ALL*?NO*?" + condition), PrerequisiteOutcome::Present);
+  EXPECT_EQ(EvaluatePrerequisite(L"Tool*?*?32-BIT*?ALL*?NO*?" + condition), PrerequisiteOutcome::Present);
   EXPECT_TRUE(host.asked.empty());
   EXPECT_EQ(host.Unused(), 0u);
 }
@@ -368,16 +368,16 @@ TEST_F(Prerequisites, SilentRunsStartAnInstallerOnce) {
     return L"Tool*?" + link + L"*?ANY*?ALL*?" + warn + L"*?1.|" + file + L"||;";
   };
   // The installer brings what was missing: argdump writes its log.
-  EXPECT_EQ(CheckPrerequisite(record(argdump, L"NO", Dir() + L"\\argdump.log")), PrerequisiteOutcome::Present);
+  EXPECT_EQ(EvaluatePrerequisite(record(argdump, L"NO", Dir() + L"\\argdump.log")), PrerequisiteOutcome::Present);
   EXPECT_EQ(RemedyRuns(), 1u);
   // An installer that does not is started once, not for ever.
-  EXPECT_EQ(CheckPrerequisite(record(argdump + L" /quiet", L"NO", marker)), PrerequisiteOutcome::Refused);
+  EXPECT_EQ(EvaluatePrerequisite(record(argdump + L" /quiet", L"NO", marker)), PrerequisiteOutcome::Refused);
   EXPECT_EQ(RemedyRuns(), 2u);
-  EXPECT_EQ(CheckPrerequisite(record(argdump, L"YES", marker)), PrerequisiteOutcome::GoOn);
+  EXPECT_EQ(EvaluatePrerequisite(record(argdump, L"YES", marker)), PrerequisiteOutcome::GoOn);
   EXPECT_EQ(RemedyRuns(), 3u);
   // What cannot run unattended ends setup at once.
   for (const wchar_t* link : {L"", L"https://example.invalid/setup.exe", L"MSGC(Install it from C:\\x\\setup.exe)"})
-    EXPECT_EQ(CheckPrerequisite(record(link, L"YES", marker)), PrerequisiteOutcome::Refused) << link;
+    EXPECT_EQ(EvaluatePrerequisite(record(link, L"YES", marker)), PrerequisiteOutcome::Refused) << link;
   EXPECT_EQ(RemedyRuns(), 3u);
   EXPECT_TRUE(host.asked.empty());
   const auto log = State().SetupLog;
