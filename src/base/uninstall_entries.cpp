@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <map>
 
 #include "base/record_list.h"
@@ -126,9 +127,10 @@ struct MarkLetter {
 constexpr MarkLetter kMarks[] = {{ViewMark::View32, L'3'}, {ViewMark::View64, L'6'}, {ViewMark::Default, L'D'}};
 
 wchar_t LetterOf(ViewMark mark) {
+  const MarkLetter* found = &kMarks[std::size(kMarks) - 1];  // the default view
   for (const auto& m : kMarks)
-    if (m.mark == mark) return m.letter;
-  return L'D';
+    if (m.mark == mark) found = &m;
+  return found->letter;
 }
 
 // Any other letter or digit stands for the default view.

@@ -82,7 +82,6 @@ bool RegKey::Create(RegRoot root, const std::wstring& path, RegView view, bool* 
 
 bool RegKey::IsOpen() const { return static_cast<bool>(impl_->key); }
 void RegKey::Close() { impl_->key.reset(); }
-void* RegKey::native() const { return impl_->key.get(); }
 
 bool RegKey::ValueExists(const std::wstring& name) const {
   if (!IsOpen()) return false;

@@ -60,8 +60,6 @@ class RegKey {
   [[nodiscard]] std::vector<std::wstring> SubKeyNames() const;
   [[nodiscard]] std::vector<std::wstring> ValueNames() const;
 
-  void* native() const;  // the HKEY, for the platform layer itself
-
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
