@@ -195,8 +195,10 @@ bool DeleteKeyTree(RegRoot root, const std::wstring& path, RegView view) {
     // A subkey that stays makes the final delete fail, which the result reports.
     for (const auto& sub : k.SubKeyNames()) Ignore(DeleteKeyTree(root, path + L"\\" + sub, view));
   }
-  ::RegDeleteKeyExW(RootHandle(root), path.c_str(), ViewFlag(view), 0);
-  return !RegKeyExists(root, path, view);
+  const LSTATUS rc = ::RegDeleteKeyExW(RootHandle(root), path.c_str(), ViewFlag(view), 0);
+  if (!RegKeyExists(root, path, view)) return true;
+  if (rc != ERROR_SUCCESS) ::SetLastError(static_cast<DWORD>(rc));  // the cause of the key that stays
+  return false;
 }
 
 bool CopyKeyTree(RegRoot root, const std::wstring& from, const std::wstring& to, RegView view) {

@@ -208,7 +208,7 @@ uint32_t RunUninstall(const CommandLine& c) {
   o.installedAt = platform::LastWriteTime(infoPath);
   Uninstaller u(info, o);
 
-  u.RunCommands(kExecAtUninstallStart.section);
+  u.RunCommands(kExecAtUninstallStart);
   const bool ask = !silent && !info.ReadBool(kGeneral, key::kDontAskUninstall, false) &&
                    !(c.reinstall && info.ReadBool(kGeneral, key::kDontAskOnReinstall, false));
   if (ask && Ask(texts, texts.Get(1, L"Are you sure you want to completely remove %s and all of its components?"),
@@ -219,10 +219,10 @@ uint32_t RunUninstall(const CommandLine& c) {
                         Ask(texts, texts.Get(9, L"Remove personal settings as well"), platform::MsgIcon::Question,
                             platform::MsgButtons::YesNo) == platform::MsgResult::Yes;
   if (!CloseRunningPrograms(info, texts, silent)) return kCancelled;
-  u.RunCommands(kExecBeforeUninstall.section);
+  u.RunCommands(kExecBeforeUninstall);
   if (settings) u.RunSettingsCommand();
   u.RemoveAll();
-  u.RunCommands(kExecAfterUninstall.section);
+  u.RunCommands(kExecAfterUninstall);
 
   const Report& r = u.report();
   for (const auto* list : {&r.failed, &r.ignored, &r.kept, &r.notes}) log.insert(log.end(), list->begin(), list->end());

@@ -91,9 +91,9 @@ bool Uninstaller::RunProgram(const std::wstring& file, const std::wstring& param
   return platform::ShellStart(r, PumpWhileWaiting, code);
 }
 
-void Uninstaller::RunCommands(std::wstring_view section) {
+void Uninstaller::RunCommands(const List<ExecEntry>& moment) {
   if (commandsOff_) return;
-  for (const auto& text : ListValues(info_, section)) {
+  for (const auto& text : ListValues(info_, moment.section)) {
     if (text.empty()) continue;
     auto e = ExecEntry::Parse(text);
     if (!e) {

@@ -45,7 +45,7 @@ class Uninstaller {
 
   // The commands of one moment (kExecAtUninstallStart, kExecBeforeUninstall
   // or kExecAfterUninstall), unless the file turns commands off for this run.
-  void RunCommands(std::wstring_view section);
+  void RunCommands(const List<ExecEntry>& moment);
   // The command that removes the user's personal settings, when the file has one.
   bool HasSettingsCommand() const;
   void RunSettingsCommand();
