@@ -80,9 +80,8 @@ RemedyResult OfferPackageMessage(const std::wstring& link) {
 
 enum class PassResult { Done, Again, Refused };
 
-// A running application that must be closed. limited: the first one, whose
-// question is no longer asked after three Retry answers and whose Cancel
-// goes on when allowed; the second is asked every pass and Cancel ends setup.
+// A running application that must be closed: ended in a silent run, else
+// asked about (Retry checks again; Cancel goes on only when allowGoOn).
 PassResult CheckClosedApplication(std::wstring_view fileKey, std::wstring_view textKey, bool allowGoOn) {
   auto& s = State();
   const std::wstring file = ExpandVariables(PickLanguageText(SetupString(fileKey)));
