@@ -28,11 +28,6 @@ class Checks : public SetupRunTest {
     std::filesystem::create_directories(dump_);
     cleanup_.push_back(dump_);
   }
-  void TearDown() override {
-    for (const auto& k : regKeys_) WineOutput({"reg", "delete", k, "/f"});
-    SetupRunTest::TearDown();
-  }
-
   static std::string Argdump() { return WinPath(BuildDir() + "/bin/argdump.exe"); }
   std::string DumpWin() const { return WinPath(dump_); }
   std::string DumpLog() const { return ReadFile(dump_ + "/argdump.log"); }
@@ -63,7 +58,6 @@ class Checks : public SetupRunTest {
   }
 
   std::string dump_;
-  std::vector<std::string> regKeys_;
   static inline int counter_ = 0;
 };
 
