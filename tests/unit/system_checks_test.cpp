@@ -269,6 +269,30 @@ TEST_F(SystemChecks, DotNetRequirementRemembersTheRegistrationTool) {
   EXPECT_EQ(host.asked.size(), 1u);
 }
 
+TEST_F(SystemChecks, SwitchesChooseWhatTheDetectorsRead) {
+  platform::RegKey jdk, core;
+  ASSERT_TRUE(jdk.Create(RegRoot::LocalMachine, base_ + L"\\SOFTWARE\\JavaSoft\\JDK", RegView::View64));
+  ASSERT_TRUE(jdk.WriteString(L"CurrentVersion", L"17"));
+  ASSERT_TRUE(core.Create(RegRoot::LocalMachine,
+                          base_ + L"\\SOFTWARE\\dotnet\\Setup\\InstalledVersions\\x64\\sharedfx\\Microsoft.NETCore.App",
+                          RegView::View32));
+  ASSERT_TRUE(core.WriteDword(L"8.0.4", 1));
+  State().Silent = true;  // a missing runtime without a link ends the checks at once
+  struct Case {
+    const wchar_t* keys;
+    ChecksResult expected;
+  } cases[] = {
+      {L"Java=1\r\nJavaVersion=17\r\n", ChecksResult::Passed},
+      {L"Java=1\r\nJavaVersion=17\r\nSetupParameters=-jreonly\r\n", ChecksResult::Refused},
+      {L"dotNET=1\r\ndotNETVersion=10\r\n", ChecksResult::Refused},
+      {L"dotNET=1\r\ndotNETVersion=10\r\nSetupParameters=-netruntime\r\n", ChecksResult::Passed},
+  };
+  for (const auto& c : cases) {
+    Setup(c.keys);
+    EXPECT_EQ(Check(), c.expected) << testing::PrintToString(std::wstring(c.keys));
+  }
+}
+
 TEST_F(SystemChecks, PackageMessages) {
   const std::wstring argdump = BinFolder() + L"\\argdump.exe";
   struct Case {
@@ -318,6 +342,16 @@ TEST_F(SystemChecks, PackageMessages) {
     EXPECT_EQ(host.asked.size(), 4u);
     platform::SleepMs(1500);
     EXPECT_EQ(RemedyRuns(), 2u);
+  }
+  {
+    SCOPED_TRACE("-noparsse: the message opens nothing");
+    Ignore(platform::DeleteFileAt(folder_->path() + L"\\argdump.log"));
+    test::ScriptedHost host;
+    Setup(L"SQL=1\r\nSQLVersion=3\r\nSetupParameters=-noparsse\r\nLinkSQL=MSG(Install it from " + argdump + L")\r\n");
+    host.Answer({MsgResult::Ok});
+    EXPECT_EQ(Check(), ChecksResult::Refused);
+    platform::SleepMs(1500);
+    EXPECT_EQ(RemedyRuns(), 0u);
   }
   // The message's target: an address or a path on a drive, to the end of its line.
   EXPECT_EQ(RemedyTarget(L"Download it:\r\nhttps://example.com/get?x=1\r\nthen restart"), L"https://example.com/get?x=1");
