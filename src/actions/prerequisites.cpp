@@ -4,6 +4,7 @@
 #include "actions/runtime_detection.h"
 #include "actions/system_checks.h"
 #include "base/record_list.h"
+#include "base/uninstall_entries.h"
 #include "base/text.h"
 #include "base/version.h"
 #include "config/language.h"
@@ -65,7 +66,7 @@ RegView DefaultView(std::wstring_view platformField) {
   return RegView::View32;
 }
 
-std::optional<std::wstring> RegistryText(const RegistryTarget& t) {
+std::optional<std::wstring> RegistryText(const ConditionTarget& t) {
   RegKey k;
   if (!k.Open(t.root, t.key, t.view, false)) return std::nullopt;
   return k.ReadAsText(t.valueName);
@@ -114,9 +115,9 @@ std::wstring SplitRegistryPath(std::wstring_view path, bool keyPart) {
   return std::wstring(keyPart ? path.substr(0, last) : path.substr(last + 1));
 }
 
-std::optional<RegistryTarget> ParseRegistryTarget(std::wstring_view path, bool valueName,
+std::optional<ConditionTarget> ParseConditionTarget(std::wstring_view path, bool valueName,
                                                   std::wstring_view platformField) {
-  RegistryTarget t;
+  ConditionTarget t;
   t.view = DefaultView(platformField);
   const size_t slash = path.find(L'\\');
   std::wstring root = ToUpperAscii(path.substr(0, slash));
@@ -127,11 +128,9 @@ std::optional<RegistryTarget> ParseRegistryTarget(std::wstring_view path, bool v
     t.view = RegView::View32;
     root.erase(0, 2);
   }
-  if (root == L"HKCU" || root == L"HKEY_CURRENT_USER") t.root = RegRoot::CurrentUser;
-  else if (root == L"HKLM" || root == L"HKEY_LOCAL_MACHINE") t.root = RegRoot::LocalMachine;
-  else if (root == L"HKCR" || root == L"HKEY_CLASSES_ROOT") t.root = RegRoot::ClassesRoot;
-  else if (root == L"HKU" || root == L"HKEY_USERS") t.root = RegRoot::Users;
-  else return std::nullopt;
+  const auto parsed = uninstall::ParseRoot(root);
+  if (!parsed) return std::nullopt;
+  t.root = platform::RegRootOf(*parsed);
   const std::wstring_view rest = slash == std::wstring_view::npos ? std::wstring_view() : path.substr(slash + 1);
   if (!valueName) {
     t.key = std::wstring(rest);
@@ -173,7 +172,7 @@ std::optional<bool> ConditionHolds(const PrerequisiteCondition& c, std::wstring_
     case 12:
     case 19:
     case 20: {
-      const auto t = ParseRegistryTarget(v, false, platformField);
+      const auto t = ParseConditionTarget(v, false, platformField);
       if (!t) return std::nullopt;
       RegKey k;
       const bool opened = k.Open(t->root, t->key, t->view, false);
@@ -189,7 +188,7 @@ std::optional<bool> ConditionHolds(const PrerequisiteCondition& c, std::wstring_
     case 16:
     case 17:
     case 18: {
-      const auto t = ParseRegistryTarget(v, true, platformField);
+      const auto t = ParseConditionTarget(v, true, platformField);
       if (!t) return std::nullopt;
       const std::optional<std::wstring> data = RegistryText(*t);
       switch (c.type) {

@@ -47,7 +47,7 @@ struct PrerequisiteRecord {
 [[nodiscard]] bool PrerequisitePresent(const PrerequisiteRecord& record);
 
 // A registry path of a condition split into root, view and key / value.
-struct RegistryTarget {
+struct ConditionTarget {
   platform::RegRoot root = platform::RegRoot::LocalMachine;
   platform::RegView view = platform::RegView::View64;
   std::wstring key;
@@ -56,8 +56,8 @@ struct RegistryTarget {
 // path: root "\" key path (valueName: false) or root "\" key path "\" value
 // name (valueName: true). The root may start with 64 or 32 to choose the view;
 // otherwise the record's platform field decides. Nothing for an unknown root.
-[[nodiscard]] std::optional<RegistryTarget> ParseRegistryTarget(std::wstring_view path, bool valueName,
-                                                                std::wstring_view platformField);
+[[nodiscard]] std::optional<ConditionTarget> ParseConditionTarget(std::wstring_view path, bool valueName,
+                                                                 std::wstring_view platformField);
 
 // The key part or the value name of what follows the root: divided at the
 // last "\"; without one, both are the whole text.

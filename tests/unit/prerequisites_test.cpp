@@ -201,13 +201,13 @@ TEST_F(Prerequisites, RegistryPaths) {
   EXPECT_EQ(SplitRegistryPath(L"Software\\Vendor\\Version", false), L"Version");
   EXPECT_EQ(SplitRegistryPath(L"Version", true), L"Version");
   EXPECT_EQ(SplitRegistryPath(L"Version", false), L"Version");
-  auto t = ParseRegistryTarget(L"64hkey_users\\S-1\\Key\\Value", true, L"");
+  auto t = ParseConditionTarget(L"64hkey_users\\S-1\\Key\\Value", true, L"");
   ASSERT_TRUE(t);
   EXPECT_EQ(t->root, RegRoot::Users);
   EXPECT_EQ(t->view, RegView::View64);
   EXPECT_EQ(t->key, L"S-1\\Key");
   EXPECT_EQ(t->valueName, L"Value");
-  t = ParseRegistryTarget(L"HKCR\\.txt", false, L"any");
+  t = ParseConditionTarget(L"HKCR\\.txt", false, L"any");
   ASSERT_TRUE(t);
   EXPECT_EQ(t->root, RegRoot::ClassesRoot);
   EXPECT_EQ(t->view, RegView::View64);
