@@ -14,6 +14,10 @@ platform::MsgResult Host::Message(platform::MessageRequest request) {
   return platform::ShowMessage(request);
 }
 
+platform::MsgResult Host::UnownedMessage(const platform::MessageRequest& request) {
+  return platform::ShowMessage(request);
+}
+
 platform::MsgResult Host::AskOverwrite(const std::wstring& text) {
   return platform::AskOverwrite(Owner(), text, Caption());
 }
