@@ -33,17 +33,6 @@ struct VariableRecord {
   std::wstring view;  // upper-cased
 };
 
-platform::MsgResult Box(const std::wstring& text, const std::wstring& caption, platform::MsgIcon icon,
-                        platform::MsgButtons buttons, bool topmost) {
-  platform::MessageRequest r;
-  r.text = text;
-  r.caption = caption;
-  r.icon = icon;
-  r.buttons = buttons;
-  r.topmost = topmost;
-  return host().UnownedMessage(r);
-}
-
 std::wstring WithoutLineBreaks(std::wstring_view text) { return ReplaceAll(ReplaceAll(text, L"\r", L""), L"\n", L""); }
 
 // The lines of a text: CR LF, LF or CR end a line; a break at the very end
@@ -79,11 +68,11 @@ bool IntroduceChoice(const VariableRecord& r, bool ask) {
   const auto& s = State();
   if (ask) {
     return !s.Silent && !r.argument.empty() &&
-           Box(r.argument, s.AppNameVersion, platform::MsgIcon::Question, platform::MsgButtons::YesNo, false) ==
-               platform::MsgResult::Yes;
+           MessageWithoutOwner(r.argument, s.AppNameVersion, platform::MsgIcon::Question,
+                               platform::MsgButtons::YesNo) == platform::MsgResult::Yes;
   }
   if (!s.Silent && !r.argument.empty())
-    Box(r.argument, s.AppNameVersion, platform::MsgIcon::Information, platform::MsgButtons::Ok, false);
+    MessageWithoutOwner(r.argument, s.AppNameVersion, platform::MsgIcon::Information);
   return true;
 }
 
@@ -294,12 +283,13 @@ void ApplyDefaultForms(std::wstring& value) {
   const auto& s = State();
   if (StartsWithNoCase(value, L"MSG(")) {
     const std::wstring text = MessageText(SplitMessage(value), 4);
-    if (!s.Silent) Box(text, s.AppNameVersion, platform::MsgIcon::Information, platform::MsgButtons::Ok, true);
+    if (!s.Silent)
+      MessageWithoutOwner(text, s.AppNameVersion, platform::MsgIcon::Information, platform::MsgButtons::Ok, true);
   }
   if (StartsWithNoCase(value, L"HALT(")) {
     const std::wstring text = MessageText(SplitMessage(value), 5);
     if (!s.Silent && !text.empty())
-      Box(text, host().Caption(), platform::MsgIcon::Warning, platform::MsgButtons::Ok, true);
+      MessageWithoutOwner(text, host().Caption(), platform::MsgIcon::Warning, platform::MsgButtons::Ok, true);
     ExitSetup(5);
   }
 }

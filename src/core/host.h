@@ -78,5 +78,8 @@ void SetHost(Host* window);
 platform::MsgResult MessageOnMain(const std::wstring& text, platform::MsgIcon icon,
                                   platform::MsgButtons buttons = platform::MsgButtons::Ok, int defaultButton = 1,
                                   const std::wstring& caption = std::wstring(), bool topmost = false);
+// A box owned by no window, under the caption given.
+platform::MsgResult MessageWithoutOwner(const std::wstring& text, const std::wstring& caption, platform::MsgIcon icon,
+                                        platform::MsgButtons buttons = platform::MsgButtons::Ok, bool topmost = false);
 
 }  // namespace ek

@@ -44,15 +44,24 @@ class Handler(BaseHTTPRequestHandler):
             with open(os.path.join(self.root, "requests.log"), "a", encoding="utf-8") as f:
                 f.write(line)
 
-    def send_body(self, code, body, content_type="application/octet-stream", extra=None):
+    def send_head(self, code, length, content_type="application/octet-stream", extra=None):
         self.send_response(code)
         self.send_header("Content-Type", content_type)
-        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Content-Length", str(length))
         for k, v in (extra or {}).items():
             self.send_header(k, v)
         self.end_headers()
-        if self.command != "HEAD":
-            self.wfile.write(body)
+        self.wfile.flush()
+
+    def send_body(self, code, body, content_type="application/octet-stream", extra=None):
+        self.send_head(code, len(body), content_type, extra)
+        self.wfile.write(body)
+
+    def send_part(self, declared, sent):
+        """Declares a body of `declared` bytes and sends only `sent` of them."""
+        self.send_head(200, declared)
+        self.wfile.write(sent)
+        self.wfile.flush()
 
     def file_bytes(self, name):
         path = os.path.join(self.root, "files", os.path.basename(urllib.parse.unquote(name)))
@@ -91,11 +100,7 @@ class Handler(BaseHTTPRequestHandler):
             body = self.file_bytes(rest) or b""
             pieces = max(1, int(query.get("pieces", ["10"])[0]))
             delay = int(query.get("ms", ["200"])[0]) / 1000.0
-            self.send_response(200)
-            self.send_header("Content-Type", "application/octet-stream")
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
-            self.wfile.flush()
+            self.send_head(200, len(body))
             step = (len(body) + pieces - 1) // pieces or 1
             for i in range(0, len(body), step):
                 time.sleep(delay)
@@ -105,24 +110,14 @@ class Handler(BaseHTTPRequestHandler):
             code = int(rest or "500")
             self.send_body(code, ("<html>error %d</html>" % code).encode(), "text/html")
         elif head == "truncated":
-            self.send_response(200)
-            self.send_header("Content-Type", "application/octet-stream")
-            self.send_header("Content-Length", "1000")
-            self.end_headers()
-            self.wfile.write(b"t" * 400)
-            self.wfile.flush()
+            self.send_part(1000, b"t" * 400)
             self.close_connection = True
         elif head == "drop":
             self.close_connection = True
         elif head == "redirect":
             self.send_body(302, b"", "text/plain", {"Location": "/files/" + rest})
         elif head == "stall":
-            self.send_response(200)
-            self.send_header("Content-Type", "application/octet-stream")
-            self.send_header("Content-Length", "1000")
-            self.end_headers()
-            self.wfile.write(b"s" * 100)
-            self.wfile.flush()
+            self.send_part(1000, b"s" * 100)
             time.sleep(600)
             self.close_connection = True
         elif head == "empty":
