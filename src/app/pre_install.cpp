@@ -14,6 +14,7 @@
 #include "config/language.h"
 #include "base/record_list.h"
 #include "base/text.h"
+#include "base/uninstall_entries.h"
 #include "config/utilities.h"
 #include "config/variables.h"
 #include "base/version.h"
@@ -143,7 +144,7 @@ void WaitForInstalledProgramToClose() {
   bool ok = false;
   DecodedText t = platform::ReadTextFile(InstalledInfoFile(), TextEncoding::Utf8, &ok);
   if (ok) info.Parse(t.text);
-  std::wstring program = info.ReadString(L"General", L"MainExe", info.ReadString(L"General", L"MainExecutable"));
+  std::wstring program = uninstall::InstalledMainExe(info);
   if (program.empty()) program = s.MainExe;
   while (!program.empty() && IsProcessRunning(program)) {
     if (Ask(FormatAndExpand(LangText(L"Messages", 6), GetConstant(1)), platform::MsgButtons::RetryCancel,
@@ -270,8 +271,8 @@ void AdoptInstalledProduct() {
     if (ok) {
       info.Parse(t.text);
       if (s.MainExe.empty())
-        s.MainExe = info.ReadString(L"General", L"MainExe", info.ReadString(L"General", L"MainExecutable"));
-      const std::wstring group = info.ReadString(L"General", L"ProgramGroupDir");
+        s.MainExe = uninstall::InstalledMainExe(info);
+      const std::wstring group = info.ReadString(uninstall::kGeneral, uninstall::key::kProgramGroupDir);
       if (!group.empty() && platform::DirectoryExists(ExtendedPath(group)) && !Switch(L"-noprevpg"))
         s.ProgramGroup = group;
     }
