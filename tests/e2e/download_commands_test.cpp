@@ -1,8 +1,7 @@
 // DOWNLOAD: and GETVARIABLES records of real packages against a local HTTP
 // server: served files arrive byte for byte, failed downloads follow the
-// switches -haltifdwnfail and -errorifdwnfail, GETVARIABLES evaluates the
-// section again and starts nothing, and a stop at CLICK INSTALL ends only
-// its own click.
+// switches -haltifdwnfail and -errorifdwnfail, and GETVARIABLES evaluates
+// the section again and starts nothing.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -105,7 +104,21 @@ TEST_F(DownloadCommands, FailuresFollowTheSwitches) {
     if (path.rfind("status/", 0) == 0) EXPECT_FALSE(Exists(UnixPath(dir) + "/failed.bin"));
   }
 
-  // -errorifdwnfail: every failure marks the run; the installation goes on.
+  // After the installation a halt rolls it back.
+  {
+    ClearSetupLog();
+    Product p("dlhaltafter");
+    const std::string dir = Folder(p);
+    RunResult r = RunSetup(Package(p, "SetupParameters=-haltifdwnfail\r\n",
+                                   {Command("DOWNLOAD:" + server_.Url("status/404"), dir + "\\failed.bin",
+                                            "AFTER INSTALLATION")}),
+                           {{"/S", "/L"}});
+    EXPECT_EQ(r.exitCode, 9);
+    EXPECT_TRUE(LogHasLine("ExitCode=9")) << ReadSetupLog();
+  }
+
+  // -errorifdwnfail: every failure marks the run (the installation starts
+  // with a clean slate, so these run after it); the installation goes on.
   // Neither switch: the failures are only logged.
   for (const char* switches : {"-errorifdwnfail", ""}) {
     SCOPED_TRACE(switches);
@@ -114,8 +127,9 @@ TEST_F(DownloadCommands, FailuresFollowTheSwitches) {
     const std::string dir = Folder(p);
     std::vector<std::string> commands;
     for (size_t i = 0; i < failing.size(); ++i)
-      commands.push_back(Command("DOWNLOAD:" + server_.Url(failing[i]), dir + "\\failed" + std::to_string(i) + ".bin"));
-    commands.push_back(Command("DOWNLOAD:" + server_.Url("files/good.txt"), dir + "\\after.txt"));
+      commands.push_back(Command("DOWNLOAD:" + server_.Url(failing[i]), dir + "\\failed" + std::to_string(i) + ".bin",
+                                 "AFTER INSTALLATION"));
+    commands.push_back(Command("DOWNLOAD:" + server_.Url("files/good.txt"), dir + "\\after.txt", "AFTER INSTALLATION"));
     RunResult r = RunSetup(Package(p, std::string("SetupParameters=") + switches + "\r\n", commands), {{"/S", "/L"}});
     EXPECT_EQ(r.exitCode, 0);
     for (const auto& path : failing) EXPECT_TRUE(LogHasLine("Download failed: " + server_.Url(path))) << path;
@@ -143,31 +157,6 @@ TEST_F(DownloadCommands, GetVariablesReadsWhatADownloadBrought) {
   ASSERT_EQ(RunSetup(pkg, {{"/S"}}).exitCode, 0);
   EXPECT_EQ(RegValue("HKCU", key, "Later"), "downloaded value");
   EXPECT_EQ(RegValue("HKCU", key, "ExitCode"), "3");
-}
-
-TEST_F(DownloadCommands, AStopAtClickInstallEndsOnlyItsOwnClick) {
-  // Each click adds a line to a file; the variable reads its second line, so
-  // the first click stops and the second one may install. The first record
-  // belongs to another stage: a stop must not outlive the click it was made in.
-  Product p("dlstop");
-  const std::string dir = Folder(p);
-  const std::string counter = dir + "\\clicks.txt";
-  const std::string pkg =
-      Package(p, "",
-              {Command("WM_FONTCHANGE", "", "BEFORE INSTALLATION"),
-               Command("<SystemDir>\\cmd.exe", "/c echo yes>>\"" + counter + "\"", "CLICK INSTALL", "YES"),
-               Command("GETVARIABLES", "", "CLICK INSTALL"),
-               Command("IF <Ready>!=yes", "STOP(Not ready yet)", "CLICK INSTALL")},
-              "[Variables]\r\n0=<Ready>*?" + counter + "*?1*?STRING*?no*?\r\n");
-  RunOptions o;
-  o.pressInstall = true;
-  o.timeoutSec = 90;
-  RunResult r = RunSetup(pkg, o);
-  EXPECT_EQ(r.exitCode, 0);
-  ASSERT_EQ(r.dialogs.size(), 1u);
-  EXPECT_TRUE(Contains(r.dialogs[0], "Not ready yet")) << r.dialogs[0];
-  EXPECT_EQ(ReadFile(UnixPath(counter)), "yes\r\nyes\r\n");
-  EXPECT_TRUE(Exists(p.installDirUnix() + "/readme.txt"));
 }
 
 }  // namespace
