@@ -32,10 +32,6 @@ class DownloadCommands : public SetupRunTest {
     SetupRunTest::SetUp();
     ASSERT_TRUE(server_.running());
   }
-  void TearDown() override {
-    for (const auto& k : regKeys_) WineOutput({"reg", "delete", k, "/f"});
-    SetupRunTest::TearDown();
-  }
   // A package with one payload file, the [Commands] given and more ini text.
   std::string Package(Product& p, const std::string& setupExtra, const std::vector<std::string>& commands,
                        const std::string& moreSections = "") {
@@ -56,7 +52,6 @@ class DownloadCommands : public SetupRunTest {
     return dir;
   }
   HttpServer server_;
-  std::vector<std::string> regKeys_;
 };
 
 TEST_F(DownloadCommands, ServedFilesArriveWhole) {

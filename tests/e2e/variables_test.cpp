@@ -53,12 +53,6 @@ std::string ScrambleRecord(const std::string& record) {
 
 class Variables : public SetupRunTest {
  protected:
-  void TearDown() override {
-    for (const auto& k : regKeys_) WineOutput({"reg", "delete", k, "/f"});
-    for (const auto& k : regKeys32_) WineOutput({"reg", "delete", k, "/f", "/reg:32"});
-    SetupRunTest::TearDown();
-  }
-
   // A silent package whose [Variables] are the records given; every name
   // listed in `shown` is written by a [Registry] record into HKCU\<key>,
   // under the name without its brackets.
@@ -99,7 +93,6 @@ class Variables : public SetupRunTest {
 
   std::string key_;
   std::string installDir_;  // instead of the product's own folder
-  std::vector<std::string> regKeys_, regKeys32_;
 };
 
 TEST_F(Variables, EverySourceInASilentRun) {
