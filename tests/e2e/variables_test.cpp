@@ -259,14 +259,16 @@ TEST_F(Variables, TheWindowAnswersWhileASlowServerSends) {
   joined.erase(std::remove(joined.begin(), joined.end(), '\r'), joined.end());
   joined.erase(std::remove(joined.begin(), joined.end(), '\n'), joined.end());
   EXPECT_EQ(Written()["Slow"], joined);
-  // About four seconds of body: the window answered throughout, quickly.
+  // About four seconds of body: the window answered throughout. A window
+  // that waited for the body would leave its asker without an answer for
+  // two seconds ("none"); a busy machine may delay an answer a little.
   ASSERT_GE(r.alongside.size(), 20u);
   long slowest = 0;
   for (const auto& line : r.alongside) {
     ASSERT_NE(line, "latency=none");
     slowest = std::max(slowest, std::stol(line.substr(line.find('=') + 1)));
   }
-  EXPECT_LT(slowest, 500);
+  EXPECT_LT(slowest, 1500);
 }
 
 TEST_F(Variables, AServerThatFallsSilentFailsAfterItsTimeLimit) {
