@@ -3,6 +3,7 @@
 #include "actions/command_list.h"
 #include "actions/runtime_detection.h"
 #include "actions/system_checks.h"
+#include "actions/variables_section.h"
 #include "base/record_list.h"
 #include "base/uninstall_entries.h"
 #include "base/text.h"
@@ -25,22 +26,6 @@ using platform::RegRoot;
 using platform::RegView;
 
 VersionRules Rules() { return VersionRulesOf(Config()); }
-
-// The name with the greatest version; one name is taken as it is.
-std::wstring MaxVersionName(const std::vector<std::wstring>& names) {
-  if (names.empty()) return std::wstring();
-  if (names.size() == 1) return names[0];
-  std::wstring best = L"0";
-  VersionNumbers bestVersion{};
-  for (const auto& n : names) {
-    const VersionNumbers v = ParseVersion(n, Rules());
-    if (v > bestVersion) {
-      best = n;
-      bestVersion = v;
-    }
-  }
-  return best;
-}
 
 PrerequisiteCondition ParseCondition(std::wstring_view text) {
   PrerequisiteCondition c;

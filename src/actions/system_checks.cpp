@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "actions/downloads.h"
 #include "actions/prerequisites.h"
 #include "actions/process_launch.h"
 #include "actions/runtime_detection.h"
@@ -251,8 +252,7 @@ RemedyResult HandleMissingPrerequisite(const std::wstring& name, const std::wstr
 }
 
 SystemProbes MachineProbes() {
-  SystemProbes p{[] { return true; }, MachineRegistry({}, State().Is64BitEngine)};
-  return p;
+  return SystemProbes{[] { return InternetAvailable(); }, MachineRegistry({}, State().Is64BitEngine)};
 }
 
 ChecksResult CheckSystem(const SystemProbes& probes) {
