@@ -222,6 +222,114 @@ TEST_F(Checks, PackageMessageOpensItsTargetOrIsDeclined) {
   EXPECT_TRUE(Installed(p));
 }
 
+// The system's proxy settings for a test, put back afterwards: WinINet asks
+// the probe addresses through the proxy, so a local port decides the answer
+// and no test reaches the Internet. Local addresses bypass the proxy.
+class Proxy {
+ public:
+  Proxy() {
+    for (const char* name : {"ProxyEnable", "ProxyServer", "ProxyOverride"}) {
+      auto r = Probe({"reg", "HKCU", kKey, name, "64"});
+      const std::string k = std::string("value[") + name + "]";
+      saved_.push_back({name, r["type[" + std::string(name) + "]"], r.count(k) ? r[k] : "<missing>"});
+    }
+  }
+  ~Proxy() {
+    for (const auto& v : saved_) {
+      if (v.data == "<missing>") WineOutput({"reg", "delete", Key(), "/v", v.name, "/f"});
+      else WineOutput({"reg", "add", Key(), "/v", v.name, "/t", v.type == "4" ? "REG_DWORD" : "REG_SZ", "/d", v.data, "/f"});
+    }
+  }
+  void Use(const std::string& server) {
+    WineOutput({"reg", "add", Key(), "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1", "/f"});
+    WineOutput({"reg", "add", Key(), "/v", "ProxyServer", "/t", "REG_SZ", "/d", server, "/f"});
+    WineOutput({"reg", "add", Key(), "/v", "ProxyOverride", "/t", "REG_SZ", "/d", "127.0.0.1;localhost;<local>", "/f"});
+  }
+
+ private:
+  static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+  static std::string Key() { return std::string("HKCU\\") + kKey; }
+  struct Saved {
+    std::string name, type, data;
+  };
+  std::vector<Saved> saved_;
+};
+
+TEST_F(Checks, InternetCheckAnsweredBothWays) {
+  Proxy proxy;
+  HttpServer server;
+  ASSERT_TRUE(server.running());
+  // Online: the proxy answers the probe (a refused tunnel is an answer too).
+  std::string address = server.Url("");  // "http://127.0.0.1:<port>/"
+  address = address.substr(7, address.size() - 8);
+  proxy.Use(address);
+  {
+    Product p("online");
+    RunResult r = RunSetup(Package(p, "Internet=1\r\n"), {{"/S"}});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(Installed(p));
+    const auto requests = server.Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_TRUE(Contains(requests[0], "CONNECT www.microsoft.com:443")) << requests[0];
+  }
+  // Offline: nothing listens on port 1.
+  proxy.Use("127.0.0.1:1");
+  {
+    SCOPED_TRACE("silent: ends with 5");
+    Product p("offline");
+    RunResult r = RunSetup(Package(p, "Internet=1\r\n"), {{"/S", "/L"}});
+    EXPECT_EQ(r.exitCode, 5);
+    EXPECT_FALSE(Exists(p.installDirUnix()));
+    EXPECT_TRUE(LogHasLine("Internet=0")) << ReadSetupLog();
+  }
+  const std::string asks = "This installation requires an Active Internet Connection.||Do you want to continue anyway?";
+  {
+    SCOPED_TRACE("the message that asks: No ends setup");
+    Product p("offlineno");
+    RunResult r = RunSetup(Package(p, "Internet=1\r\n"), {{}, 120, "no", true});
+    EXPECT_EQ(r.exitCode, 5);
+    ASSERT_EQ(r.dialogs.size(), 1u) << Dialogs(r);
+    EXPECT_TRUE(Contains(r.dialogs[0], asks)) << r.dialogs[0];
+    EXPECT_FALSE(Installed(p));
+  }
+  {
+    SCOPED_TRACE("the message that asks: Yes goes on");
+    Product p("offlineyes");
+    RunResult r = RunSetup(Package(p, "Internet=1\r\n"), {{}, 120, "yes", true});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.dialogs.size(), 1u) << Dialogs(r);
+    EXPECT_TRUE(Installed(p));
+  }
+  // A language whose message only states the problem: Retry and Cancel.
+  auto stating = [](Product& p) {
+    std::string lng = ReadFile(SourceDir() + "/examples/demo/config/Englishek.lng");
+    const std::string from = "5=This installation requires an Active Internet Connection.<#><#>Do you want to continue anyway?";
+    lng.replace(lng.find(from), from.size(), "5=No Internet connection was found.");
+    p.AddConfigFile("Englishek.lng", lng);
+  };
+  {
+    SCOPED_TRACE("the message that states: Retry checks again, Cancel ends setup");
+    Product p("offlinestated");
+    const std::string pkg = Package(p, "Internet=1\r\n");
+    stating(p);
+    RunResult r = RunSetup(p.Build(), {{}, 120, "retry,cancel", true});
+    EXPECT_EQ(r.exitCode, 5);
+    ASSERT_EQ(r.dialogs.size(), 2u) << Dialogs(r);
+    EXPECT_TRUE(Contains(r.dialogs[1], "No Internet connection was found.")) << r.dialogs[1];
+    EXPECT_FALSE(Installed(p));
+  }
+  {
+    SCOPED_TRACE("the message that states: Cancel goes on with AllowInstallIfPrereqFailed");
+    Product p("offlineallowed");
+    const std::string pkg = Package(p, "Internet=1\r\nAllowInstallIfPrereqFailed=1\r\n");
+    stating(p);
+    RunResult r = RunSetup(p.Build(), {{}, 120, "cancel", true});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.dialogs.size(), 1u) << Dialogs(r);
+    EXPECT_TRUE(Installed(p));
+  }
+}
+
 TEST_F(Checks, WhereTheChecksRun) {
   // The package's own prerequisite is the file that its BEFORE INSTALLATION
   // command writes: the checks pass only when they come after the commands.
