@@ -10,7 +10,7 @@
 #include "base/result.h"
 #include "config/utilities.h"
 #include "platform/system.h"
-#include "scripted_host.h"
+#include "recording_host.h"
 #include "setup_fixture.h"
 
 using namespace ek;
@@ -73,17 +73,17 @@ TEST_F(Completion, CustomActionAcceptedAndDeclined) {
   Setup(L"CustomAction=1\r\nCustomActionName=open the readme?\r\nCustomActionCommand=" + app_ +
         L"\\app.exe /readme\r\n");
   {
-    test::ScriptedHost host;
-    host.Answer({MsgResult::No});
+    test::RecordingHost host;
+    host.answers.insert(host.answers.end(), {MsgResult::No});
     RunCompletionActions();
-    ASSERT_EQ(host.asked.size(), 1u);
-    EXPECT_EQ(host.asked[0].text, L"Would you like to open the readme?");
-    EXPECT_EQ(host.asked[0].icon, MsgIcon::Question);
-    EXPECT_EQ(host.asked[0].buttons, MsgButtons::YesNo);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].request.text, L"Would you like to open the readme?");
+    EXPECT_EQ(host.boxes[0].request.icon, MsgIcon::Question);
+    EXPECT_EQ(host.boxes[0].request.buttons, MsgButtons::YesNo);
     EXPECT_EQ(Started(0), "");
   }
-  test::ScriptedHost host;
-  host.Answer({MsgResult::Yes});
+  test::RecordingHost host;
+  host.answers.insert(host.answers.end(), {MsgResult::Yes});
   RunCompletionActions();
   const std::string log = Started(1);
   EXPECT_NE(log.find("app.exe\t"), std::string::npos) << log;
@@ -91,10 +91,10 @@ TEST_F(Completion, CustomActionAcceptedAndDeclined) {
 }
 
 TEST_F(Completion, LaunchWithTheProgramsFolderAsCurrentDirectory) {
-  test::ScriptedHost host;
+  test::RecordingHost host;
   Setup(L"LaunchFile=1\r\nLaunchFileName=" + app_ + L"\\app.exe\r\nFinishCurrentDir=1\r\n");
   RunCompletionActions();
-  EXPECT_TRUE(host.asked.empty());  // the button itself said it launches
+  EXPECT_TRUE(host.boxes.empty());  // the button itself said it launches
   const std::string log = Started(1);
   EXPECT_NE(log.find("\tcwd=" + WideToUtf8(app_)), std::string::npos) << log;
   EXPECT_TRUE(EqualsNoCase(StripTrailingBackslash(platform::CurrentDirectory()), app_));
@@ -107,36 +107,36 @@ TEST_F(Completion, LaunchWithTheProgramsFolderAsCurrentDirectory) {
 TEST_F(Completion, RestartQuestionAndForcedRestart) {
   Setup(L"RestartComputer=1\r\n");
   {
-    test::ScriptedHost host;
-    host.Answer({MsgResult::No});
+    test::RecordingHost host;
+    host.answers.insert(host.answers.end(), {MsgResult::No});
     RunCompletionActions();
-    ASSERT_EQ(host.asked.size(), 1u);
-    EXPECT_EQ(host.asked[0].text, L"Before you can use Demo, you must restart your computer.\r\n\r\nRestart the computer?");
-    EXPECT_EQ(host.asked[0].icon, MsgIcon::Question);
-    EXPECT_EQ(host.asked[0].buttons, MsgButtons::YesNo);
-    EXPECT_EQ(host.asked[0].defaultButton, 2);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].request.text, L"Before you can use Demo, you must restart your computer.\r\n\r\nRestart the computer?");
+    EXPECT_EQ(host.boxes[0].request.icon, MsgIcon::Question);
+    EXPECT_EQ(host.boxes[0].request.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(host.boxes[0].request.defaultButton, 2);
     EXPECT_EQ(Restarts(), "");
   }
   {
-    test::ScriptedHost host;
-    host.Answer({MsgResult::Yes});
+    test::RecordingHost host;
+    host.answers.insert(host.answers.end(), {MsgResult::Yes});
     RunCompletionActions();
     EXPECT_EQ(Restarts(), "EWX_REBOOT\r\n");
   }
   Setup(L"RestartComputer=1\r\nSetupParameters=-forcerestart\r\n");
-  test::ScriptedHost host;
-  host.Answer({MsgResult::Ok});
+  test::RecordingHost host;
+  host.answers.insert(host.answers.end(), {MsgResult::Ok});
   RunCompletionActions();
-  ASSERT_EQ(host.asked.size(), 1u);
-  EXPECT_EQ(host.asked[0].text, L"Before you can use Demo, you must restart your computer.\r\n\r\nWARNING! Your computer "
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].request.text, L"Before you can use Demo, you must restart your computer.\r\n\r\nWARNING! Your computer "
                                 L"will restart now.\r\n\r\nSave your work and click OK.");
-  EXPECT_EQ(host.asked[0].icon, MsgIcon::Warning);
-  EXPECT_EQ(host.asked[0].buttons, MsgButtons::Ok);
+  EXPECT_EQ(host.boxes[0].request.icon, MsgIcon::Warning);
+  EXPECT_EQ(host.boxes[0].request.buttons, MsgButtons::Ok);
   EXPECT_EQ(Restarts(), "EWX_REBOOT\r\nEWX_REBOOT\r\n");
 }
 
 TEST_F(Completion, SilentRunsAndUnfinishedInstallationsDoNothing) {
-  test::ScriptedHost host;  // no box may appear
+  test::RecordingHost host;  // no box may appear
   Setup(L"CustomAction=1\r\nCustomActionCommand=" + app_ + L"\\app.exe\r\nLaunchFile=1\r\nLaunchFileName=" + app_ +
         L"\\app.exe\r\nRestartComputer=1\r\nSetupParameters=-forcerestart\r\n");
   State().Silent = true;
@@ -146,25 +146,26 @@ TEST_F(Completion, SilentRunsAndUnfinishedInstallationsDoNothing) {
   RunCompletionActions();
   EXPECT_EQ(Started(0), "");
   EXPECT_EQ(Restarts(), "");
+  EXPECT_TRUE(host.boxes.empty());
 }
 
 TEST_F(Completion, ShutdownPrivilege) { EXPECT_TRUE(platform::EnableShutdownPrivilege()); }
 
 TEST_F(Completion, ComponentsSelected) {
-  test::ScriptedHost host;
+  test::RecordingHost host;
   auto& s = State();
   s.Options.CheckListBox1 = {{L"Core", false, true}, {L"Extras", false, true}};
   Setup(L"");
   EXPECT_TRUE(ComponentsSelected());
   Setup(L"CompoMustSelect=1\r\n");
-  host.Answer({MsgResult::Ok});
+  host.answers.insert(host.answers.end(), {MsgResult::Ok});
   EXPECT_FALSE(ComponentsSelected());
-  ASSERT_EQ(host.asked.size(), 1u);
-  EXPECT_EQ(host.asked[0].text, L"Please select at least one component.");
-  EXPECT_EQ(host.asked[0].icon, MsgIcon::Warning);
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].request.text, L"Please select at least one component.");
+  EXPECT_EQ(host.boxes[0].request.icon, MsgIcon::Warning);
   s.Silent = true;
   EXPECT_FALSE(ComponentsSelected());
-  EXPECT_EQ(host.asked.size(), 1u);
+  EXPECT_EQ(host.boxes.size(), 1u);
   s.Options.CheckListBox1[1].checked = true;
   EXPECT_TRUE(ComponentsSelected());
 }

@@ -15,7 +15,7 @@
 #include "config/utilities.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
-#include "scripted_host.h"
+#include "recording_host.h"
 #include "setup_fixture.h"
 
 using namespace ek;
@@ -293,7 +293,7 @@ TEST_F(Prerequisites, WalkInAllAndAnyMode) {
 }
 
 TEST_F(Prerequisites, RemediesAndAnswers) {
-  test::ScriptedHost host;
+  test::RecordingHost host;
   const std::wstring marker = Dir() + L"\\installed.txt";
   const std::wstring condition = L"1.|" + marker + L"||;";
   const std::wstring cmd = platform::ShellFolder(37) + L"\\cmd.exe";
@@ -307,61 +307,61 @@ TEST_F(Prerequisites, RemediesAndAnswers) {
   // Already there: no question.
   folder_->Write(L"installed.txt", L"x");
   EXPECT_EQ(EvaluatePrerequisite(record(fixes, L"NO")), PrerequisiteOutcome::Present);
-  EXPECT_TRUE(host.asked.empty());
+  EXPECT_TRUE(host.boxes.empty());
   ASSERT_TRUE(platform::DeleteFileAt(marker));
 
   // The offer of an installer: Yes runs it and checks again.
-  host.Answer({MsgResult::Yes});
+  host.answers.insert(host.answers.end(), {MsgResult::Yes});
   EXPECT_EQ(EvaluatePrerequisite(record(fixes, L"NO")), PrerequisiteOutcome::Present);
-  ASSERT_EQ(host.asked.size(), 1u);
-  EXPECT_EQ(host.asked[0].text,
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].request.text,
             L"This installation requires Tool Demo.\r\nInstallation cannot continue.\r\n\r\nWould you like to install it now?");
-  EXPECT_EQ(host.asked[0].buttons, MsgButtons::YesNo);
-  EXPECT_EQ(host.asked[0].icon, platform::MsgIcon::Warning);
+  EXPECT_EQ(host.boxes[0].request.buttons, MsgButtons::YesNo);
+  EXPECT_EQ(host.boxes[0].request.icon, platform::MsgIcon::Warning);
   ASSERT_TRUE(platform::DeleteFileAt(marker));
 
   // No: setup ends.
-  host.asked.clear();
-  host.Answer({MsgResult::No});
+  host.boxes.clear();
+  host.answers.insert(host.answers.end(), {MsgResult::No});
   EXPECT_EQ(EvaluatePrerequisite(record(fixes, L"NO")), PrerequisiteOutcome::Refused);
-  EXPECT_EQ(host.asked.size(), 1u);
+  EXPECT_EQ(host.boxes.size(), 1u);
 
   // A remedy that does not help is offered again until declined ...
-  host.asked.clear();
-  host.Answer({MsgResult::Yes, MsgResult::Yes, MsgResult::No});
+  host.boxes.clear();
+  host.answers.insert(host.answers.end(), {MsgResult::Yes, MsgResult::Yes, MsgResult::No});
   EXPECT_EQ(EvaluatePrerequisite(record(argdump, L"NO")), PrerequisiteOutcome::Refused);
-  EXPECT_EQ(host.asked.size(), 3u);
+  EXPECT_EQ(host.boxes.size(), 3u);
   EXPECT_EQ(RemedyRuns(), 2u);
   // ... unless the record only warns after the first attempt.
-  host.asked.clear();
-  host.Answer({MsgResult::Yes, MsgResult::Ok});
+  host.boxes.clear();
+  host.answers.insert(host.answers.end(), {MsgResult::Yes, MsgResult::Ok});
   EXPECT_EQ(EvaluatePrerequisite(record(argdump, L"YES")), PrerequisiteOutcome::GoOn);
-  ASSERT_EQ(host.asked.size(), 2u);
-  EXPECT_EQ(host.asked[1].text, L"\"Tool Demo\" was not installed.");
-  EXPECT_EQ(host.asked[1].buttons, MsgButtons::Ok);
+  ASSERT_EQ(host.boxes.size(), 2u);
+  EXPECT_EQ(host.boxes[1].request.text, L"\"Tool Demo\" was not installed.");
+  EXPECT_EQ(host.boxes[1].request.buttons, MsgButtons::Ok);
   // The warning needs an attempt first: refusing the first offer ends setup.
-  host.asked.clear();
-  host.Answer({MsgResult::No});
+  host.boxes.clear();
+  host.answers.insert(host.answers.end(), {MsgResult::No});
   EXPECT_EQ(EvaluatePrerequisite(record(argdump, L"YES")), PrerequisiteOutcome::Refused);
 
   // An empty link only informs, without the question the message ends with.
-  host.asked.clear();
-  host.Answer({MsgResult::Ok});
+  host.boxes.clear();
+  host.answers.insert(host.answers.end(), {MsgResult::Ok});
   EXPECT_EQ(EvaluatePrerequisite(record(L"", L"YES")), PrerequisiteOutcome::Refused);
-  ASSERT_EQ(host.asked.size(), 1u);
-  EXPECT_EQ(host.asked[0].text, L"This installation requires Tool Demo.\r\nInstallation cannot continue.");
-  EXPECT_EQ(host.asked[0].buttons, MsgButtons::Ok);
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].request.text, L"This installation requires Tool Demo.\r\nInstallation cannot continue.");
+  EXPECT_EQ(host.boxes[0].request.buttons, MsgButtons::Ok);
 
   // A record for the other Windows is not evaluated.
-  host.asked.clear();
+  host.boxes.clear();
   EXPECT_EQ(EvaluatePrerequisite(L"Tool*?*?32-BIT*?ALL*?NO*?" + condition), PrerequisiteOutcome::Present);
-  EXPECT_TRUE(host.asked.empty());
-  EXPECT_EQ(host.Unused(), 0u);
+  EXPECT_TRUE(host.boxes.empty());
+  EXPECT_EQ(host.answers.size(), 0u);
 }
 
 TEST_F(Prerequisites, SilentRunsStartAnInstallerOnce) {
   State().Silent = true;
-  test::ScriptedHost host;  // no box may appear
+  test::RecordingHost host;  // no box may appear
   const std::wstring marker = Dir() + L"\\installed.txt";
   const std::wstring argdump = BinFolder() + L"\\argdump.exe";
   auto record = [&](const std::wstring& link, const std::wstring& warn, const std::wstring& file) {
@@ -379,7 +379,7 @@ TEST_F(Prerequisites, SilentRunsStartAnInstallerOnce) {
   for (const wchar_t* link : {L"", L"https://example.invalid/setup.exe", L"MSGC(Install it from C:\\x\\setup.exe)"})
     EXPECT_EQ(EvaluatePrerequisite(record(link, L"YES", marker)), PrerequisiteOutcome::Refused) << link;
   EXPECT_EQ(RemedyRuns(), 3u);
-  EXPECT_TRUE(host.asked.empty());
+  EXPECT_TRUE(host.boxes.empty());
   const auto log = State().SetupLog;
   EXPECT_NE(std::find(log.begin(), log.end(), L"PrerequisiteInstaller=" + argdump + L" /quiet"), log.end());
   EXPECT_NE(std::find(log.begin(), log.end(), L"MissingPrerequisite=Tool"), log.end());

@@ -13,7 +13,7 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
-#include "scripted_host.h"
+#include "recording_host.h"
 #include "setup_fixture.h"
 
 using namespace ek;
@@ -82,12 +82,12 @@ class SystemChecks : public test::SetupStateTest {
 };
 
 TEST_F(SystemChecks, NothingRequiredAsksNothing) {
-  test::ScriptedHost host;
+  test::RecordingHost host;
   Setup(L"Internet=0\r\nCloseApp=0\r\nJava=0\r\n");
   online_ = false;
   EXPECT_EQ(Check(), ChecksResult::Passed);
   EXPECT_EQ(internetProbes_, 0);
-  EXPECT_TRUE(host.asked.empty());
+  EXPECT_TRUE(host.boxes.empty());
 }
 
 TEST_F(SystemChecks, InternetQuestionInBothForms) {
@@ -111,13 +111,13 @@ TEST_F(SystemChecks, InternetQuestionInBothForms) {
     SCOPED_TRACE(c.what);
     if (c.messages) LoadLanguageTexts(c.messages);
     Setup(std::wstring(L"Internet=1\r\nAllowInstallIfPrereqFailed=") + (c.allow ? L"1" : L"0") + L"\r\n");
-    test::ScriptedHost host;
-    for (MsgResult a : c.answers) host.Answer({a});
+    test::RecordingHost host;
+    for (MsgResult a : c.answers) host.answers.insert(host.answers.end(), {a});
     internetProbes_ = 0;
     EXPECT_EQ(Check(), c.expected);
-    ASSERT_EQ(host.asked.size(), c.answers.size());
+    ASSERT_EQ(host.boxes.size(), c.answers.size());
     EXPECT_EQ(internetProbes_, static_cast<int>(c.answers.size()));
-    const auto& box = host.asked[0];
+    const auto& box = host.boxes[0].request;
     EXPECT_EQ(box.icon, MsgIcon::Warning);
     if (c.messages) {
       EXPECT_EQ(box.buttons, MsgButtons::RetryCancel);
@@ -129,13 +129,13 @@ TEST_F(SystemChecks, InternetQuestionInBothForms) {
     }
   }
   // Online: nothing to ask; a silent run offline ends without a question.
-  test::ScriptedHost host;
+  test::RecordingHost host;
   online_ = true;
   EXPECT_EQ(Check(), ChecksResult::Passed);
   online_ = false;
   State().Silent = true;
   EXPECT_EQ(Check(), ChecksResult::Refused);
-  EXPECT_TRUE(host.asked.empty());
+  EXPECT_TRUE(host.boxes.empty());
 }
 
 TEST_F(SystemChecks, RunningApplications) {
@@ -143,39 +143,39 @@ TEST_F(SystemChecks, RunningApplications) {
   const std::wstring self = FileNamePart(platform::ModulePath());
   {
     SCOPED_TRACE("first application: three Retry answers, then no more questions");
-    test::ScriptedHost host;
+    test::RecordingHost host;
     Setup(L"CloseApp=1\r\nCloseAppFile=C:\\Program Files\\X\\" + self + L"\r\nCloseAppText=The Tool\r\n");
-    host.Answer({MsgResult::Retry, MsgResult::Retry, MsgResult::Retry});
+    host.answers.insert(host.answers.end(), {MsgResult::Retry, MsgResult::Retry, MsgResult::Retry});
     EXPECT_EQ(Check(), ChecksResult::Passed);
-    ASSERT_EQ(host.asked.size(), 3u);
-    EXPECT_EQ(host.asked[0].text, L"Please close \"The Tool\", then click Retry to continue.");
-    EXPECT_EQ(host.asked[0].buttons, MsgButtons::RetryCancel);
+    ASSERT_EQ(host.boxes.size(), 3u);
+    EXPECT_EQ(host.boxes[0].request.text, L"Please close \"The Tool\", then click Retry to continue.");
+    EXPECT_EQ(host.boxes[0].request.buttons, MsgButtons::RetryCancel);
   }
   {
     SCOPED_TRACE("first application: Cancel ends setup unless allowed; the name is the file without a text");
-    test::ScriptedHost host;
+    test::RecordingHost host;
     Setup(L"CloseApp=1\r\nCloseAppFile=" + self + L"\r\n");
-    host.Answer({MsgResult::Cancel});
+    host.answers.insert(host.answers.end(), {MsgResult::Cancel});
     EXPECT_EQ(Check(), ChecksResult::Refused);
-    EXPECT_EQ(host.asked.at(0).text, L"Please close \"" + self + L"\", then click Retry to continue.");
+    EXPECT_EQ(host.boxes.at(0).request.text, L"Please close \"" + self + L"\", then click Retry to continue.");
     Setup(L"CloseApp=1\r\nCloseAppFile=" + self + L"\r\nAllowInstallIfPrereqFailed=1\r\n");
-    host.Answer({MsgResult::Cancel});
+    host.answers.insert(host.answers.end(), {MsgResult::Cancel});
     EXPECT_EQ(Check(), ChecksResult::Passed);
   }
   {
     SCOPED_TRACE("second application: no limit, and Cancel always ends setup");
-    test::ScriptedHost host;
+    test::RecordingHost host;
     Setup(L"CloseApp2=1\r\nCloseAppFile2=" + self + L"\r\nCloseAppText2=Other\r\nAllowInstallIfPrereqFailed=1\r\n");
-    host.Answer({MsgResult::Retry, MsgResult::Retry, MsgResult::Retry, MsgResult::Retry, MsgResult::Cancel});
+    host.answers.insert(host.answers.end(), {MsgResult::Retry, MsgResult::Retry, MsgResult::Retry, MsgResult::Retry, MsgResult::Cancel});
     EXPECT_EQ(Check(), ChecksResult::Refused);
-    EXPECT_EQ(host.asked.size(), 5u);
+    EXPECT_EQ(host.boxes.size(), 5u);
   }
   {
     SCOPED_TRACE("a program that does not run");
-    test::ScriptedHost host;
+    test::RecordingHost host;
     Setup(L"CloseApp=1\r\nCloseAppFile=ek-not-running.exe\r\nCloseApp2=1\r\nCloseAppFile2=ek-not-running.exe\r\n");
     EXPECT_EQ(Check(), ChecksResult::Passed);
-    EXPECT_TRUE(host.asked.empty());
+    EXPECT_TRUE(host.boxes.empty());
   }
 }
 
@@ -190,11 +190,11 @@ TEST_F(SystemChecks, SilentRunEndsRunningApplications) {
   ASSERT_TRUE(started);
   for (int i = 0; i < 50 && !platform::FindProcessByExeName(name); ++i) platform::SleepMs(100);
   ASSERT_TRUE(platform::FindProcessByExeName(name));
-  test::ScriptedHost host;
+  test::RecordingHost host;
   State().Silent = true;
   Setup(L"CloseApp2=1\r\nCloseAppFile2=" + victim + L"\r\n");
   EXPECT_EQ(Check(), ChecksResult::Passed);
-  EXPECT_TRUE(host.asked.empty());
+  EXPECT_TRUE(host.boxes.empty());
   EXPECT_FALSE(platform::FindProcessByExeName(name));
   Ignore(platform::DeleteFileAt(victim));
 }
@@ -204,49 +204,49 @@ TEST_F(SystemChecks, MissingRuntimeOffersItsRemedy) {
       L"Java (JRE) 17 or newer is required to run Demo.\r\n\r\nWould you like to install it now?";
   {
     SCOPED_TRACE("Yes starts the installer and the checks run again");
-    test::ScriptedHost host;
+    test::RecordingHost host;
     Setup(L"Java=1\r\nJavaVersion=17\r\nLinkJR=" + InstallJava17() + L"\r\n");
-    host.Answer({MsgResult::Yes});
+    host.answers.insert(host.answers.end(), {MsgResult::Yes});
     EXPECT_EQ(Check(), ChecksResult::Passed);
-    ASSERT_EQ(host.asked.size(), 1u);
-    EXPECT_EQ(host.asked[0].text, question);
-    EXPECT_EQ(host.asked[0].buttons, MsgButtons::YesNo);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].request.text, question);
+    EXPECT_EQ(host.boxes[0].request.buttons, MsgButtons::YesNo);
     EXPECT_EQ(JavaInstalled(), L"17");
     EXPECT_EQ(Check(), ChecksResult::Passed);  // present now: nothing more to ask
-    EXPECT_EQ(host.asked.size(), 1u);
+    EXPECT_EQ(host.boxes.size(), 1u);
   }
   {
     SCOPED_TRACE("an older version is missing too; No ends setup");
-    test::ScriptedHost host;
+    test::RecordingHost host;
     Setup(L"Java=1\r\nJavaVersion=21\r\nLinkJR=C:\\setup.exe\r\n");
-    host.Answer({MsgResult::No});
+    host.answers.insert(host.answers.end(), {MsgResult::No});
     EXPECT_EQ(Check(), ChecksResult::Refused);
-    EXPECT_EQ(host.asked.at(0).text, L"Java (JRE) 21 or newer is required to run Demo.\r\n\r\nWould you like to install it now?");
+    EXPECT_EQ(host.boxes.at(0).request.text, L"Java (JRE) 21 or newer is required to run Demo.\r\n\r\nWould you like to install it now?");
   }
   {
     SCOPED_TRACE("with allow, No only warns and the checks go on");
-    test::ScriptedHost host;
+    test::RecordingHost host;
     Setup(L"Java=1\r\nJavaVersion=21\r\nLinkJR=C:\\setup.exe\r\nAllowInstallIfPrereqFailed=1\r\n");
-    host.Answer({MsgResult::No, MsgResult::Ok});
+    host.answers.insert(host.answers.end(), {MsgResult::No, MsgResult::Ok});
     EXPECT_EQ(Check(), ChecksResult::Passed);
-    ASSERT_EQ(host.asked.size(), 2u);
-    EXPECT_EQ(host.asked[1].text, L"\"Java (JRE) 21\" was not installed on your computer.");
-    EXPECT_EQ(host.asked[1].buttons, MsgButtons::Ok);
+    ASSERT_EQ(host.boxes.size(), 2u);
+    EXPECT_EQ(host.boxes[1].request.text, L"\"Java (JRE) 21\" was not installed on your computer.");
+    EXPECT_EQ(host.boxes[1].request.buttons, MsgButtons::Ok);
   }
   {
     SCOPED_TRACE("an empty link informs without the final question");
-    test::ScriptedHost host;
+    test::RecordingHost host;
     Setup(L"VisualCpp=1\r\nVisualCppVersion=6\r\n");
-    host.Answer({MsgResult::Ok});
+    host.answers.insert(host.answers.end(), {MsgResult::Ok});
     EXPECT_EQ(Check(), ChecksResult::Refused);
-    ASSERT_EQ(host.asked.size(), 1u);
-    EXPECT_EQ(host.asked[0].text,
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].request.text,
               L"Microsoft Visual C++ 2022 Redistributable Package (x64) or newer is required to run Demo.");
-    EXPECT_EQ(host.asked[0].buttons, MsgButtons::Ok);
+    EXPECT_EQ(host.boxes[0].request.buttons, MsgButtons::Ok);
     Setup(L"VisualCpp=1\r\nVisualCppVersion=6\r\nSetupParameters=-noplatform\r\n");
-    host.Answer({MsgResult::Ok});
+    host.answers.insert(host.answers.end(), {MsgResult::Ok});
     EXPECT_EQ(Check(), ChecksResult::Refused);
-    EXPECT_EQ(host.asked.at(1).text,
+    EXPECT_EQ(host.boxes.at(1).request.text,
               L"Microsoft Visual C++ 2022 Redistributable Package or newer is required to run Demo.");
   }
 }
@@ -258,15 +258,15 @@ TEST_F(SystemChecks, DotNetRequirementRemembersTheRegistrationTool) {
   ASSERT_TRUE(k.WriteDword(L"Install", 1));
   ASSERT_TRUE(k.WriteDword(L"Release", 461808));  // 4.7.2: index 5
   ASSERT_TRUE(k.WriteString(L"InstallPath", L"C:\\Framework\\v4.0.30319\\"));
-  test::ScriptedHost host;
+  test::RecordingHost host;
   Setup(L"dotNET=1\r\ndotNETVersion=6\r\n");
-  host.Answer({MsgResult::Ok});
+  host.answers.insert(host.answers.end(), {MsgResult::Ok});
   EXPECT_EQ(Check(), ChecksResult::Refused);
-  EXPECT_EQ(host.asked.at(0).text, L".NET Framework 4.8 (x64) or newer is required to run Demo.");
+  EXPECT_EQ(host.boxes.at(0).request.text, L".NET Framework 4.8 (x64) or newer is required to run Demo.");
   EXPECT_EQ(State().RegAsmPath, L"C:\\Framework\\v4.0.30319\\RegAsm.exe");
   ASSERT_TRUE(k.WriteDword(L"Release", 528040));  // 4.8: index 6
   EXPECT_EQ(Check(), ChecksResult::Passed);
-  EXPECT_EQ(host.asked.size(), 1u);
+  EXPECT_EQ(host.boxes.size(), 1u);
 }
 
 TEST_F(SystemChecks, SwitchesChooseWhatTheDetectorsRead) {
@@ -314,16 +314,16 @@ TEST_F(SystemChecks, PackageMessages) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Ignore(platform::DeleteFileAt(folder_->path() + L"\\argdump.log"));
-    test::ScriptedHost host;
+    test::RecordingHost host;
     Setup(L"SQL=1\r\nSQLVersion=3\r\nLinkSQL=" + c.link + L"\r\n");
-    if (c.answer != MsgResult::None) host.Answer({c.answer});
+    if (c.answer != MsgResult::None) host.answers.insert(host.answers.end(), {c.answer});
     EXPECT_EQ(Check(), c.expected);
     if (c.answer != MsgResult::None) {
-      ASSERT_EQ(host.asked.size(), 1u);
-      EXPECT_EQ(host.asked[0].buttons, c.buttons);
-      EXPECT_EQ(host.asked[0].text, L"Install it from " + argdump);
+      ASSERT_EQ(host.boxes.size(), 1u);
+      EXPECT_EQ(host.boxes[0].request.buttons, c.buttons);
+      EXPECT_EQ(host.boxes[0].request.text, L"Install it from " + argdump);
     } else {
-      EXPECT_TRUE(host.asked.empty());
+      EXPECT_TRUE(host.boxes.empty());
     }
     platform::SleepMs(c.targetRuns ? 1500 : 0);  // the target is not waited for
     EXPECT_EQ(RemedyRuns(), c.targetRuns);
@@ -331,24 +331,24 @@ TEST_F(SystemChecks, PackageMessages) {
   {
     SCOPED_TRACE("MSGC( OK opens the target and checks again; MSGR( Retry the same");
     Ignore(platform::DeleteFileAt(folder_->path() + L"\\argdump.log"));
-    test::ScriptedHost host;
+    test::RecordingHost host;
     Setup(L"SQL=1\r\nSQLVersion=3\r\nLinkSQL=MSGC(Install it from " + argdump + L")\r\n");
-    host.Answer({MsgResult::Ok, MsgResult::Cancel});
+    host.answers.insert(host.answers.end(), {MsgResult::Ok, MsgResult::Cancel});
     EXPECT_EQ(Check(), ChecksResult::Refused);
-    EXPECT_EQ(host.asked.size(), 2u);
+    EXPECT_EQ(host.boxes.size(), 2u);
     Setup(L"SQL=1\r\nSQLVersion=3\r\nLinkSQL=MSGR(Install it from " + argdump + L")\r\n");
-    host.Answer({MsgResult::Retry, MsgResult::Cancel});
+    host.answers.insert(host.answers.end(), {MsgResult::Retry, MsgResult::Cancel});
     EXPECT_EQ(Check(), ChecksResult::Refused);
-    EXPECT_EQ(host.asked.size(), 4u);
+    EXPECT_EQ(host.boxes.size(), 4u);
     platform::SleepMs(1500);
     EXPECT_EQ(RemedyRuns(), 2u);
   }
   {
     SCOPED_TRACE("-noparsse: the message opens nothing");
     Ignore(platform::DeleteFileAt(folder_->path() + L"\\argdump.log"));
-    test::ScriptedHost host;
+    test::RecordingHost host;
     Setup(L"SQL=1\r\nSQLVersion=3\r\nSetupParameters=-noparsse\r\nLinkSQL=MSG(Install it from " + argdump + L")\r\n");
-    host.Answer({MsgResult::Ok});
+    host.answers.insert(host.answers.end(), {MsgResult::Ok});
     EXPECT_EQ(Check(), ChecksResult::Refused);
     platform::SleepMs(1500);
     EXPECT_EQ(RemedyRuns(), 0u);
@@ -366,7 +366,7 @@ TEST_F(SystemChecks, PackageMessages) {
 
 TEST_F(SystemChecks, SilentRemedies) {
   State().Silent = true;
-  test::ScriptedHost host;  // no box may appear
+  test::RecordingHost host;  // no box may appear
   const std::wstring argdump = BinFolder() + L"\\argdump.exe";
   // A local installer runs unattended, and the checks run again.
   Setup(L"Java=1\r\nJavaVersion=17\r\nLinkJR=" + InstallJava17() + L"\r\n");
@@ -385,7 +385,7 @@ TEST_F(SystemChecks, SilentRemedies) {
     EXPECT_EQ(Check(), ChecksResult::Refused) << link;
   }
   EXPECT_EQ(RemedyRuns(), 2u);
-  EXPECT_TRUE(host.asked.empty());
+  EXPECT_TRUE(host.boxes.empty());
   const auto& log = State().SetupLog;
   EXPECT_NE(std::find(log.begin(), log.end(), L"MissingPrerequisite=.NET Framework 4.8 (x64)"), log.end());
   EXPECT_NE(std::find(log.begin(), log.end(), L"MissingPrerequisite=SQL Server Express 2022 (x64)"), log.end());
@@ -399,14 +399,14 @@ TEST_F(SystemChecks, OrderOfTheChecksAndThePackagesOwn) {
         L"AllowInstallIfPrereqFailed=1\r\n"
         L"[Prerequisites]\r\n0=Own*?*?ANY*?ALL*?NO*?1.|" + marker + L"||;\r\n");
   LoadLanguageTexts(L"[Messages]\r\n5=Offline?\r\n6=Close %s\r\n7=Need %s\r\n8=Own %s\r\n33=Without %s\r\n");
-  test::ScriptedHost host;
+  test::RecordingHost host;
   // Internet, then the application (Retry starts again from the Internet
   // check), the runtime, and the package's own record last.
-  host.Answer({MsgResult::Yes, MsgResult::Retry, MsgResult::Yes, MsgResult::Cancel, MsgResult::Ok, MsgResult::Ok,
+  host.answers.insert(host.answers.end(), {MsgResult::Yes, MsgResult::Retry, MsgResult::Yes, MsgResult::Cancel, MsgResult::Ok, MsgResult::Ok,
                MsgResult::Ok});
   EXPECT_EQ(Check(), ChecksResult::Refused);
   std::vector<std::wstring> texts;
-  for (const auto& b : host.asked) texts.push_back(b.text);
+  for (const auto& b : host.boxes) texts.push_back(b.request.text);
   EXPECT_EQ(texts, (std::vector<std::wstring>{L"Offline?", L"Close " + self, L"Offline?", L"Close " + self,
                                               L"Need Adobe Acrobat Reader DC 2021",
                                               L"Without Adobe Acrobat Reader DC 2021", L"Own Own"}));
