@@ -31,6 +31,11 @@ constexpr uint32_t kRegDword = 4;
 constexpr uint32_t kRegMultiSz = 7;
 constexpr uint32_t kRegQword = 11;
 
+// A value's data as text, whatever its type: strings as stored (not
+// expanded), REG_DWORD and REG_QWORD in unsigned decimal, the strings of a
+// REG_MULTI_SZ one a line (CR LF), anything else as hexadecimal bytes.
+[[nodiscard]] std::wstring RegValueText(const RegValue& value);
+
 class RegKey {
  public:
   RegKey();
@@ -52,9 +57,7 @@ class RegKey {
   // REG_SZ and REG_EXPAND_SZ (not expanded).
   [[nodiscard]] std::optional<std::wstring> ReadString(const std::wstring& name) const;
   [[nodiscard]] std::optional<uint32_t> ReadDword(const std::wstring& name) const;
-  // Any type as text: strings as stored, REG_DWORD and REG_QWORD in unsigned
-  // decimal, REG_MULTI_SZ one string per line (CR LF), anything else as
-  // hexadecimal bytes "0a,1b,ff" (the form the [Registry] records use).
+  // Any type as text (RegValueText).
   [[nodiscard]] std::optional<std::wstring> ReadAsText(const std::wstring& name) const;
 
   [[nodiscard]] bool WriteString(const std::wstring& name, const std::wstring& value, bool expandable = false);

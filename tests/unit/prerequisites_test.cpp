@@ -139,6 +139,7 @@ TEST_F(Prerequisites, RegistryConditions) {
     ASSERT_TRUE(k.WriteString(L"Edition", L"Professional Edition"));
     ASSERT_TRUE(k.WriteDword(L"Build", 3));
     ASSERT_TRUE(k.WriteString(L"Empty", L""));
+    ASSERT_TRUE(k.WriteBinary(L"Bytes", {0x0a, 0x1b, 0xff}));
     auto versions = Create(RegRoot::LocalMachine, L"\\App\\Versions", RegView::View64);
     ASSERT_TRUE(versions.WriteString(L"1.0", L""));
     ASSERT_TRUE(versions.WriteString(L"2.5", L""));
@@ -169,6 +170,7 @@ TEST_F(Prerequisites, RegistryConditions) {
       {15, app + L"\\Edition", L"professional", true},
       {15, app + L"\\Edition", L"Standard", false},
       {15, app + L"\\Build", L"3", true},    // a number as text
+      {15, app + L"\\Bytes", L"1bff", true},  // bytes as hexadecimal text
       {15, app + L"\\Missing", L"", false},
       {16, app + L"\\Edition", L"Standard", true},
       {16, app + L"\\Edition", L"EDITION", false},
