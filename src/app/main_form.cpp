@@ -32,16 +32,32 @@ class MainFormHost : public Host {
   void SetWaitCaption(const std::wstring& text) override { MainForm().SetWaitCaption(text); }
 };
 
+// An exception that escaped an event handler: logged, the log saved with the
+// clean-up, and the run ends with code 1.
+void OnEscapedException(const std::wstring& what) {
+  auto& s = State();
+  WriteLog(L"Error=Unhandled exception: " + what);
+  s.HadErrors = true;
+  s.SaveLog = true;
+  FinalCleanup();
+  platform::ExitNow(1);
+}
+
 }  // namespace
 
 void CreateMainForm() {
   static MainFormHost mainFormHost;
   SetHost(&mainFormHost);
+  platform::SetFatalHandler(&OnEscapedException);
   MainWindow::Events ev;
   ev.installClick = [] { BInstallClick(); };
   ev.closeQuery = [] { return FormCloseQuery(); };
   ev.closed = [] { FormClose(); };
   ev.activated = [] { FormActivate(); };
+  ev.languageFileMissing = [] {
+    ReleaseDocuments();
+    StopWithError(4);
+  };
   MainForm().Create(ev);
   FormCreate();
   if (State().Silent) {
