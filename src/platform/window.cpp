@@ -6,6 +6,7 @@
 #include <richedit.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -79,6 +80,24 @@ void Untag(HWND hwnd) {
   ::RemovePropW(hwnd, kShieldProp);
 }
 
+// Labels and pictures paint themselves (the system's static control would
+// paint over them whenever its text or state changes).
+constexpr wchar_t kLabelClass[] = L"EkSetupLabel";
+
+const wchar_t* LabelClass() {
+  static const bool registered = [] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = &::DefWindowProcW;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kLabelClass;
+    return ::RegisterClassExW(&wc) != 0;
+  }();
+  return registered ? kLabelClass : L"STATIC";
+}
+
 HWND CreateChild(Form& form, const wchar_t* cls, DWORD style, DWORD exStyle, const std::wstring& text) {
   return ::CreateWindowExW(exStyle, cls, text.c_str(), WS_CHILD | style, 0, 0, 10, 10, H(form.handle()), nullptr,
                            ::GetModuleHandleW(nullptr), nullptr);
@@ -147,6 +166,30 @@ Rect AnchoredRect(const Rect& r, unsigned a, int dw, int dh) {
 }
 
 uint32_t SystemColor(int index) { return static_cast<uint32_t>(::GetSysColor(index)); }
+
+namespace {
+
+double Channel(uint32_t v) {
+  const double c = static_cast<double>(v & 0xFF) / 255.0;
+  return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double Luminance(uint32_t bgr) {
+  return 0.2126 * Channel(bgr) + 0.7152 * Channel(bgr >> 8) + 0.0722 * Channel(bgr >> 16);
+}
+
+}  // namespace
+
+double ContrastRatio(uint32_t a, uint32_t b) {
+  const double la = Luminance(a), lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+uint32_t LinkColorOn(uint32_t background, uint32_t hotLight) {
+  if (ContrastRatio(background, hotLight) >= 3.0) return hotLight & 0xFFFFFFu;
+  // RGB(0, 102, 204) on light backgrounds, a light blue on dark ones.
+  return Luminance(background) > 0.4 ? 0xCC6600u : 0xFFB060u;
+}
 
 // ----- Control -----
 
@@ -350,7 +393,8 @@ void Label::Paint(void* dcHandle) {
   ::SetBkMode(mem, TRANSPARENT);
   const bool linkLook = kind_ == Kind::Link && static_cast<Link*>(this)->IsActive();
   uint32_t c = color_;
-  if (c == kNoColor) c = linkLook ? SystemColor(kColorHotLight) : SystemColor(kColorWindowText);
+  if (c == kNoColor)
+    c = linkLook ? LinkColorOn(form_->Background(), SystemColor(kColorHotLight)) : SystemColor(kColorWindowText);
   if (!enabled_) c = SystemColor(COLOR_GRAYTEXT);
   ::SetTextColor(mem, Ref(c));
   const std::wstring t = Text();
@@ -525,9 +569,10 @@ void RadioGroup::SetItems(const std::vector<std::wstring>& items) {
       DWORD style = BS_AUTORADIOBUTTON | (i == 0 ? (WS_GROUP | WS_TABSTOP) : 0);
       HWND b = CreateChild(*form_, L"BUTTON", style, 0, items[i]);
       if (!b) continue;
-      // Right after the group in the order of Tab.
-      HWND after = buttons_.empty() ? H(hwnd_) : H(buttons_.back());
-      ::SetWindowPos(b, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      // In the order of Tab where the group was made: new windows come last,
+      // so the items only need to keep their own order.
+      if (!buttons_.empty())
+        ::SetWindowPos(b, H(buttons_.back()), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       ::SetWindowSubclass(b, ControlSubclass, 2, reinterpret_cast<DWORD_PTR>(this));
       Tag(b, name_ + L"." + ToText(static_cast<int64_t>(i)), name_, L"Radio");
       buttons_.push_back(b);
@@ -1054,8 +1099,19 @@ LRESULT CALLBACK ControlSubclassImpl(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, 
         return 0;
       }
       break;
+    case WM_NCHITTEST:
+      // A text lets the mouse through to what lies below (the logo drags).
+      if (id == 1 && c->kind() == Control::Kind::Label) return HTTRANSPARENT;
+      break;
     case WM_ERASEBKGND:
       if (id == 1 && (c->kind() == Control::Kind::Label || c->kind() == Control::Kind::Picture)) return 1;
+      if (id == 1 && (c->kind() == Control::Kind::GroupBox || c->kind() == Control::Kind::RadioGroup)) {
+        RECT rc;
+        ::GetClientRect(hwnd, &rc);
+        const Rect px = ScaleRect(c->FormBounds(), c->form().Dpi());
+        c->form().PaintBackground(reinterpret_cast<HDC>(wp), Rect{px.x, px.y, rc.right, rc.bottom}, -px.x, -px.y);
+        return 1;
+      }
       break;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
@@ -1457,7 +1513,7 @@ Label* Form::AddLabel(const std::wstring& name, Control* parent, const std::wstr
                 : options.wordWrap                  ? SS_LEFT
                                                     : SS_LEFTNOWORDWRAP;
   if (!options.showAccelChar) style |= SS_NOPREFIX;
-  HWND h = CreateChild(*this, L"STATIC", style, 0, text);
+  HWND h = CreateChild(*this, LabelClass(), style, 0, text);
   if (h && options.alignBottom) ::SetPropW(h, kBottomProp, reinterpret_cast<HANDLE>(1));
   return Finish(c, h);
 }
@@ -1465,48 +1521,63 @@ Label* Form::AddLabel(const std::wstring& name, Control* parent, const std::wstr
 Link* Form::AddLink(const std::wstring& name, Control* parent, const std::wstring& text, int x, int y,
                     std::function<void()> onClick) {
   auto* c = Adopt(std::make_unique<Link>(this, name, std::move(onClick)), parent, Rect{x, y, 0, 0}, text);
-  return Finish(c, CreateChild(*this, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, 0, text));
+  return Finish(c, CreateChild(*this, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP | WS_GROUP, 0, text));
 }
 
 Button* Form::AddButton(const std::wstring& name, Control* parent, const std::wstring& text, const Rect& r,
                         std::function<void()> onClick) {
   auto* c = Adopt(std::make_unique<Button>(this, name, std::move(onClick)), parent, r, text);
-  return Finish(c, CreateChild(*this, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, text));
+  return Finish(c, CreateChild(*this, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, text));
 }
 
 Edit* Form::AddEdit(const std::wstring& name, Control* parent, const Rect& r) {
   auto* c = Adopt(std::make_unique<Edit>(this, name), parent, r, L"");
-  return Finish(c, CreateChild(*this, L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, L""));
+  return Finish(c, CreateChild(*this, L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, L""));
 }
 
 CheckBox* Form::AddCheckBox(const std::wstring& name, Control* parent, const std::wstring& text, const Rect& r,
                             bool wordWrap) {
   auto* c = Adopt(std::make_unique<CheckBox>(this, name, wordWrap), parent, r, text);
-  DWORD style = BS_AUTOCHECKBOX | WS_TABSTOP | (wordWrap ? (BS_MULTILINE | BS_TOP) : 0);
+  DWORD style = BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP | (wordWrap ? (BS_MULTILINE | BS_TOP) : 0);
   return Finish(c, CreateChild(*this, L"BUTTON", style, 0, text));
 }
 
+namespace {
+
+// Frames and pictures lie behind the controls they hold and paint only where
+// no control is.
+void SendToBack(HWND h) {
+  if (!h) return;
+  ::SetWindowLongW(h, GWL_STYLE, ::GetWindowLongW(h, GWL_STYLE) | WS_CLIPSIBLINGS);
+  ::SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
 GroupBox* Form::AddGroupBox(const std::wstring& name, Control* parent, const std::wstring& caption, const Rect& r) {
   auto* c = Adopt(std::make_unique<GroupBox>(this, name), parent, r, caption);
-  return Finish(c, CreateChild(*this, L"BUTTON", BS_GROUPBOX, 0, caption));
+  Finish(c, CreateChild(*this, L"BUTTON", BS_GROUPBOX, 0, caption));
+  SendToBack(H(c->handle()));
+  return c;
 }
 
 RadioGroup* Form::AddRadioGroup(const std::wstring& name, Control* parent, const std::wstring& caption, const Rect& r,
                                 const std::vector<std::wstring>& items) {
   auto* c = Adopt(std::make_unique<RadioGroup>(this, name), parent, r, caption);
   Finish(c, CreateChild(*this, L"BUTTON", BS_GROUPBOX, 0, caption));
+  SendToBack(H(c->handle()));
   c->SetItems(items);
   return c;
 }
 
 ComboBox* Form::AddComboBox(const std::wstring& name, Control* parent, const Rect& r) {
   auto* c = Adopt(std::make_unique<ComboBox>(this, name), parent, r, L"");
-  return Finish(c, CreateChild(*this, L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, L""));
+  return Finish(c, CreateChild(*this, L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, 0, L""));
 }
 
 CheckList* Form::AddCheckList(const std::wstring& name, Control* parent, const Rect& r, int itemHeight) {
   auto* c = Adopt(std::make_unique<CheckList>(this, name, itemHeight), parent, r, L"");
-  DWORD style = LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP;
+  DWORD style = LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP | WS_GROUP;
   return Finish(c, CreateChild(*this, L"LISTBOX", style, WS_EX_CLIENTEDGE, L""));
 }
 
@@ -1519,18 +1590,19 @@ ProgressBar* Form::AddProgressBar(const std::wstring& name, Control* parent, con
 
 Picture* Form::AddPicture(const std::wstring& name, Control* parent, const Rect& r) {
   auto* c = Adopt(std::make_unique<Picture>(this, name), parent, r, L"");
-  Finish(c, CreateChild(*this, L"STATIC", SS_NOTIFY, 0, L""));
+  Finish(c, CreateChild(*this, LabelClass(), 0, 0, L""));
   // Behind everything: the other controls show it through their background.
-  if (c->handle()) ::SetWindowPos(H(c->handle()), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SendToBack(H(c->handle()));
   return c;
 }
 
 RichText* Form::AddRichText(const std::wstring& name, Control* parent, const Rect& r) {
   auto* c = Adopt(std::make_unique<RichText>(this, name), parent, r, L"");
-  DWORD style = ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL | WS_TABSTOP;
+  DWORD style = ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL | WS_TABSTOP | WS_GROUP;
   Finish(c, CreateChild(*this, RichEditClass(), style, WS_EX_CLIENTEDGE, L""));
   if (c->handle()) {
     ::SendMessageW(H(c->handle()), EM_AUTOURLDETECT, TRUE, 0);
+    ::SendMessageW(H(c->handle()), EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(Scale(6), Scale(6)));
     ::SendMessageW(H(c->handle()), EM_SETEVENTMASK, 0, ENM_LINK);
   }
   return c;

@@ -55,6 +55,12 @@ inline constexpr int kColorHotLight = 26;
 inline constexpr int kColorWindowText = 8;
 inline constexpr int kColorBtnFace = 15;
 
+// The colour of links without a colour of their own: the system's hot-light
+// colour, or a readable blue where that colour hardly stands out from the
+// background (contrast below 3:1).
+[[nodiscard]] uint32_t LinkColorOn(uint32_t background, uint32_t hotLight);
+[[nodiscard]] double ContrastRatio(uint32_t a, uint32_t b);
+
 enum class TextAlign { Left, Center, Right };
 
 class Form;

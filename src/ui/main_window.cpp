@@ -500,7 +500,13 @@ void MainWindow::SetWaitCursor(bool wait) {
   if (created_) form_.SetWaitCursor(wait);
 }
 void MainWindow::EnableInstall(bool enabled) {
-  if (created_) BInstall->Enable(enabled);
+  if (!created_) return;
+  BInstall->Enable(enabled);
+  // Once it can be pressed, Enter presses it.
+  if (enabled && !installFocused_) {
+    installFocused_ = true;
+    BInstall->Focus();
+  }
 }
 bool MainWindow::InstallEnabled() const { return created_ && BInstall->IsEnabled(); }
 void MainWindow::ShowOptionsLink(bool visible) {

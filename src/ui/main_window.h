@@ -103,6 +103,7 @@ class MainWindow {
   platform::PopupMenu MenuLng;
   bool menuBuilt_ = false;
   bool logoLoaded_ = false;
+  bool installFocused_ = false;
   int progress_ = -1;
 };
 

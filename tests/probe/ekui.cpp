@@ -27,10 +27,11 @@
 //   menu                               items of an open pop-up menu
 //   menu-pick <index>                  picks one
 //   close <form>                       the close box
-//   shot <form> <file.png>             screenshot of the form (window frame too)
+//   shot <form> <file.png>             screenshot of the form's client area
 //   layout <form>                      overlapping controls and cut texts
 //   a11y <form>                        accessible name and role of each control
 //   move <form> <x> <y>                moves the form (screen pixels)
+//   sleep <ms>                         waits (a stand-in for a slow program)
 #include <windows.h>
 #include <oleacc.h>
 #include <commctrl.h>
@@ -694,8 +695,10 @@ int Shot(HWND form, const std::wstring& path) {
   ::SetForegroundWindow(form);
   ::RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
   ::Sleep(400);
+  // The client area: the frame is the window manager's, not ours.
   RECT r;
-  ::GetWindowRect(form, &r);
+  ::GetClientRect(form, &r);
+  ::MapWindowPoints(form, nullptr, reinterpret_cast<POINT*>(&r), 2);
   const int w = r.right - r.left, h = r.bottom - r.top;
   HDC screen = ::GetDC(nullptr);
   HDC mem = ::CreateCompatibleDC(screen);
@@ -770,6 +773,11 @@ int Run(const std::vector<std::wstring>& a) {
       ListBoxes();
     }
     return ok ? 0 : 1;
+  }
+  if (cmd == L"sleep" && a.size() >= 2) {
+    // A program that takes its time, for installations that must last a while.
+    ::Sleep(static_cast<DWORD>(ParseInt32Or(a[1], 0)));
+    return 0;
   }
   if (cmd == L"boxes") return ListBoxes();
   if (cmd == L"answer" && a.size() >= 2) return Answer(a[1]);
