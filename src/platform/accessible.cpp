@@ -46,11 +46,21 @@ class AccessibleProxy final : public IAccessible {
 
   // IAccessible
   HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** p) override { return inner_->get_accParent(p); }
-  HRESULT STDMETHODCALLTYPE get_accChildCount(long* n) override { return inner_->get_accChildCount(n); }
+  HRESULT STDMETHODCALLTYPE get_accChildCount(long* n) override {
+    if (o_.itemCount > 0 && n) {
+      *n = o_.itemCount;
+      return S_OK;
+    }
+    return inner_->get_accChildCount(n);
+  }
   HRESULT STDMETHODCALLTYPE get_accChild(VARIANT c, IDispatch** d) override { return inner_->get_accChild(c, d); }
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
     if (IsSelf(child) && !o_.name.empty() && name) {
       *name = ::SysAllocString(o_.name.c_str());
+      return *name ? S_OK : E_OUTOFMEMORY;
+    }
+    if (IsItem(child) && o_.itemName && name) {
+      *name = ::SysAllocString(o_.itemName(child.lVal).c_str());
       return *name ? S_OK : E_OUTOFMEMORY;
     }
     return inner_->get_accName(child, name);
@@ -58,20 +68,29 @@ class AccessibleProxy final : public IAccessible {
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT c, BSTR* v) override { return inner_->get_accValue(c, v); }
   HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT c, BSTR* d) override { return inner_->get_accDescription(c, d); }
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
-    if (IsSelf(child) && o_.role != 0 && role) {
+    if ((IsSelf(child) && o_.role != 0) || IsItem(child)) {
+      if (!role) return E_POINTER;
       ::VariantInit(role);
       role->vt = VT_I4;
-      role->lVal = o_.role;
+      role->lVal = IsItem(child) ? ROLE_SYSTEM_LISTITEM : o_.role;
       return S_OK;
     }
     return inner_->get_accRole(child, role);
   }
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
-    HRESULT hr = inner_->get_accState(child, state);
-    if (SUCCEEDED(hr) && state && state->vt == VT_I4 && child.vt == VT_I4) {
-      if (child.lVal > 0 && o_.itemState) state->lVal |= o_.itemState(child.lVal);
-      if (child.lVal == CHILDID_SELF) state->lVal |= o_.state;
+    if (IsItem(child)) {
+      if (!state) return E_POINTER;
+      VARIANT inner;
+      ::VariantInit(&inner);
+      long bits = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
+      if (SUCCEEDED(inner_->get_accState(child, &inner)) && inner.vt == VT_I4) bits = inner.lVal;
+      ::VariantInit(state);
+      state->vt = VT_I4;
+      state->lVal = bits | (o_.itemState ? o_.itemState(child.lVal) : 0);
+      return S_OK;
     }
+    HRESULT hr = inner_->get_accState(child, state);
+    if (SUCCEEDED(hr) && state && state->vt == VT_I4 && IsSelf(child)) state->lVal |= o_.state;
     return hr;
   }
   HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT c, BSTR* h) override { return inner_->get_accHelp(c, h); }
@@ -98,6 +117,7 @@ class AccessibleProxy final : public IAccessible {
 
  private:
   static bool IsSelf(const VARIANT& v) { return v.vt == VT_I4 && v.lVal == CHILDID_SELF; }
+  bool IsItem(const VARIANT& v) const { return v.vt == VT_I4 && v.lVal > 0 && v.lVal <= o_.itemCount; }
 
   LONG refs_ = 1;
   IAccessible* inner_;
@@ -108,7 +128,7 @@ class AccessibleProxy final : public IAccessible {
 
 LRESULT AnswerGetObject(HWND hwnd, WPARAM wp, LPARAM lp, const AccessibleOverride& o) {
   if (static_cast<LONG>(lp) != OBJID_CLIENT) return 0;
-  if (o.name.empty() && o.role == 0 && o.state == 0 && !o.itemState) return 0;
+  if (o.name.empty() && o.role == 0 && o.state == 0 && o.itemCount == 0) return 0;
   IAccessible* inner = nullptr;
   if (FAILED(::CreateStdAccessibleObject(hwnd, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&inner))) ||
       !inner)

@@ -14,7 +14,10 @@ struct AccessibleOverride {
   std::wstring name;  // empty: the system's
   long role = 0;      // 0: the system's
   long state = 0;     // bits added to the control's own state (checked)
-  // State bits to add to list item `child` (1-based), e.g. checked.
+  // The items of a list (children 1 .. count): their names and the state
+  // bits they add (checked, unavailable).
+  long itemCount = 0;
+  std::function<std::wstring(long child)> itemName;
   std::function<long(long child)> itemState;
 };
 

@@ -1062,6 +1062,8 @@ AccessibleOverride AccessibleFacts(Control* c, HWND hwnd, UINT_PTR id) {
     case Control::Kind::CheckList: {
       o.role = ROLE_SYSTEM_LIST;
       auto* list = static_cast<CheckList*>(c);
+      o.itemCount = static_cast<long>(list->Items().size());
+      o.itemName = [list](long child) { return list->Items()[static_cast<size_t>(child - 1)].text; };
       o.itemState = [list](long child) -> long {
         const auto& items = list->Items();
         if (child < 1 || static_cast<size_t>(child) > items.size()) return 0;
@@ -1223,6 +1225,7 @@ bool Form::Create(const std::wstring& name, const std::wstring& caption, int cli
   Tag(hwnd, name, L"", L"Form");
   const int real = static_cast<int>(::GetDpiForWindow(hwnd));
   if (real > 0 && real != dpi_) RelayoutForDpi(real, nullptr);
+  else ResizeWindowForClient(nullptr);
   return true;
 }
 
@@ -1291,6 +1294,29 @@ void Form::PlaceAll() {
     if (!c->parent_) c->Place();
 }
 
+void Form::ResizeWindowForClient(const Rect* position) {
+  if (!hwnd_) return;
+  HWND h = H(hwnd_);
+  const int wantW = Scale(clientW_), wantH = Scale(clientH_);
+  RECT r{0, 0, wantW, wantH};
+  ::AdjustWindowRectExForDpi(&r, static_cast<DWORD>(::GetWindowLongW(h, GWL_STYLE)), FALSE,
+                             static_cast<DWORD>(::GetWindowLongW(h, GWL_EXSTYLE)), static_cast<UINT>(dpi_));
+  int w = r.right - r.left, ht = r.bottom - r.top;
+  inSizeChange_ = true;
+  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (position ? 0 : SWP_NOMOVE);
+  ::SetWindowPos(h, nullptr, position ? position->x : 0, position ? position->y : 0, w, ht, flags);
+  // The frame the system really draws may differ from what it computes for
+  // the dpi: the client area decides.
+  RECT c;
+  ::GetClientRect(h, &c);
+  if (c.right != wantW || c.bottom != wantH) {
+    w += wantW - c.right;
+    ht += wantH - c.bottom;
+    ::SetWindowPos(h, nullptr, 0, 0, w, ht, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  }
+  inSizeChange_ = false;
+}
+
 void Form::SetClientSize(int width, int height) {
   const int dw = width - clientW_, dh = height - clientH_;
   clientW_ = width;
@@ -1298,15 +1324,7 @@ void Form::SetClientSize(int width, int height) {
   if (dw != 0 || dh != 0)
     for (auto& c : controls_)
       if (!c->parent_) ApplyAnchors(c.get(), dw, dh);
-  if (hwnd_) {
-    RECT r{0, 0, Scale(width), Scale(height)};
-    ::AdjustWindowRectExForDpi(&r, static_cast<DWORD>(::GetWindowLongW(H(hwnd_), GWL_STYLE)), FALSE,
-                               static_cast<DWORD>(::GetWindowLongW(H(hwnd_), GWL_EXSTYLE)), static_cast<UINT>(dpi_));
-    inSizeChange_ = true;
-    ::SetWindowPos(H(hwnd_), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    inSizeChange_ = false;
-  }
+  ResizeWindowForClient(nullptr);
   PlaceAll();
 }
 
@@ -1358,13 +1376,9 @@ void Form::SetBorderless(bool borderless) {
   if (borderless) style = (style & ~(WS_CAPTION | WS_THICKFRAME)) | WS_POPUP;
   else style = (style & ~WS_POPUP) | WS_CAPTION | (resizable_ ? WS_THICKFRAME : 0);
   ::SetWindowLongW(H(hwnd_), GWL_STYLE, style);
-  RECT r{0, 0, Scale(clientW_), Scale(clientH_)};
-  ::AdjustWindowRectExForDpi(&r, static_cast<DWORD>(style), FALSE,
-                             static_cast<DWORD>(::GetWindowLongW(H(hwnd_), GWL_EXSTYLE)), static_cast<UINT>(dpi_));
-  inSizeChange_ = true;
-  ::SetWindowPos(H(hwnd_), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-  inSizeChange_ = false;
+  ::SetWindowPos(H(hwnd_), nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  ResizeWindowForClient(nullptr);
 }
 
 void Form::StartDrag() {
@@ -1440,19 +1454,7 @@ void Form::RelayoutForDpi(int dpi, const Rect* suggested) {
   if (dpi <= 0) return;
   dpi_ = dpi;
   for (auto& c : controls_) c->ApplyFont();
-  if (hwnd_) {
-    RECT r{0, 0, Scale(clientW_), Scale(clientH_)};
-    ::AdjustWindowRectExForDpi(&r, static_cast<DWORD>(::GetWindowLongW(H(hwnd_), GWL_STYLE)), FALSE,
-                               static_cast<DWORD>(::GetWindowLongW(H(hwnd_), GWL_EXSTYLE)), static_cast<UINT>(dpi_));
-    inSizeChange_ = true;
-    if (suggested)
-      ::SetWindowPos(H(hwnd_), nullptr, suggested->x, suggested->y, r.right - r.left, r.bottom - r.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    else
-      ::SetWindowPos(H(hwnd_), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    inSizeChange_ = false;
-  }
+  ResizeWindowForClient(suggested);
   PlaceAll();
   if (handlers_.dpiChanged) Guard([&] { handlers_.dpiChanged(); });
   if (hwnd_) ::RedrawWindow(H(hwnd_), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);

@@ -488,6 +488,7 @@ class Form {
   void ClosedByUser();
   void SetDpiForTesting(int dpi);
   void RestoreFocus();
+  void ResizeWindowForClient(const Rect* position);
 
  private:
   template <typename T>

@@ -57,6 +57,16 @@ bool IsInteger(const std::wstring& text) {
 
 }  // namespace
 
+std::wstring CompleteInstallFolder(const std::wstring& text, const std::wstring& setupFolder) {
+  std::wstring dir = text;
+  if (dir.size() == 2 && dir[1] == L':') dir += L"\\";
+  if (!Contains(dir, L":\\") && dir.rfind(L"\\\\", 0) != 0) {
+    if (!dir.empty() && dir[0] == L'\\') dir.erase(0, 1);
+    dir = setupFolder + L"\\" + dir;
+  }
+  return dir;
+}
+
 OptionsDialog& OptionsForm() {
   static OptionsDialog dialog;
   return dialog;
@@ -96,11 +106,11 @@ int64_t ComponentSize(size_t index) {
   const std::wstring f3 = ComponentField(index, 3);
   if (f3.empty()) return 0;
   if (!EqualsNoCase(f3, L"$SIZE")) return Number(f3);
-  const std::wstring record = FoldCase(ReadRecord(Config(), L"Components", index));
-  if (Contains(record, L"$allfiles") || Contains(record, L"$totalfiles")) return PackageTotalSize();
-  if (Contains(record, L"$sourcedir")) return s.SourceSize;
-  if (Contains(record, L"$addonfiles")) return s.AddonSize;
-  if (Contains(record, L"$datafile")) return PackageTotalSize();
+  const std::wstring record = ReadRecord(Config(), L"Components", index);
+  if (ContainsNoCase(record, L"$ALLFILES") || ContainsNoCase(record, L"$TOTALFILES")) return PackageTotalSize();
+  if (ContainsNoCase(record, L"$SOURCEDIR")) return s.SourceSize;
+  if (ContainsNoCase(record, L"$ADDONFILES")) return s.AddonSize;
+  if (ContainsNoCase(record, L"$DATAFILE")) return PackageTotalSize();
   return 0;
 }
 
@@ -110,14 +120,14 @@ int64_t ComponentsSize() {
   const auto& items = s.Options.CheckListBox1;
   for (size_t i = 0; i < items.size(); ++i) {
     if (!items[i].checked) continue;
-    const std::wstring t = FoldCase(ReadRecord(Config(), L"Components", i));
+    const std::wstring t = ReadRecord(Config(), L"Components", i);
     if (t.empty()) continue;
-    const std::wstring f3 = FoldCase(ComponentField(i, 3));
-    const bool derived = Contains(f3, L"$size");
-    if (Contains(t, L"$allfiles") || Contains(t, L"totalfiles")) r = derived ? PackageTotalSize() : Number(f3);
-    else if (Contains(t, L"$sourcedir")) r += derived ? s.SourceSize : Number(f3);
-    else if (Contains(t, L"$addonfiles")) r += derived ? s.AddonSize : Number(f3);
-    else if (!f3.empty() && f3 != L"$size") r += Number(f3);
+    const std::wstring f3 = ComponentField(i, 3);
+    const bool derived = ContainsNoCase(f3, L"$SIZE");
+    if (ContainsNoCase(t, L"$ALLFILES") || ContainsNoCase(t, L"TOTALFILES")) r = derived ? PackageTotalSize() : Number(f3);
+    else if (ContainsNoCase(t, L"$SOURCEDIR")) r += derived ? s.SourceSize : Number(f3);
+    else if (ContainsNoCase(t, L"$ADDONFILES")) r += derived ? s.AddonSize : Number(f3);
+    else if (!f3.empty() && !EqualsNoCase(f3, L"$SIZE")) r += Number(f3);
   }
   s.TotalSize = r;
   return r;
@@ -516,12 +526,9 @@ void OptionsDialog::ScopeClick() {
   UpdateFreeSpace(EInstallDir->Text());
 }
 
-void OptionsDialog::BrowseFolderClick() {
-  const std::wstring old = TrimFolder(EInstallDir->Text());
-  EInstallDir->SetText(old);
-  const int mode = SetupInt(L"SelectFolderMode", 0);
-  std::wstring c = BrowseForFolder(old, false);
-  if (c == old || c.size() <= 1) return;
+std::wstring BrowsedInstallFolder(const std::wstring& old, const std::wstring& chosen, int mode) {
+  std::wstring c = chosen;
+  if (c == old || c.size() <= 1) return {};
   if (mode == 0) {
     c = c + L"\\" + FileNamePart(old);
   } else if (mode == 2) {
@@ -529,6 +536,14 @@ void OptionsDialog::BrowseFolderClick() {
     c = colon == std::wstring::npos ? std::wstring() : c.substr(0, colon + 1);
   }
   if (c.size() == 2 && c[1] == L':') c += L"\\";
+  return c;
+}
+
+void OptionsDialog::BrowseFolderClick() {
+  const std::wstring old = TrimFolder(EInstallDir->Text());
+  EInstallDir->SetText(old);
+  const std::wstring c = BrowsedInstallFolder(old, BrowseForFolder(old, false), SetupInt(L"SelectFolderMode", 0));
+  if (c.empty()) return;
   EInstallDir->SetText(c);
   UpdateFreeSpace(c);
 }
@@ -597,11 +612,7 @@ bool OptionsDialog::ButtonOKClick() {
     EInstallDir->Focus();
     return false;
   }
-  if (dir.size() == 2 && dir[1] == L':') dir += L"\\";
-  if (!Contains(dir, L":\\") && dir.rfind(L"\\\\", 0) != 0) {
-    if (!dir.empty() && dir[0] == L'\\') dir.erase(0, 1);
-    dir = FolderPart(platform::ModulePath()) + L"\\" + dir;
-  }
+  dir = CompleteInstallFolder(dir, FolderPart(platform::ModulePath()));
   EInstallDir->SetText(dir);
   if (!SetupBool(L"UpgradeMode") && SetupInt(L"IfInstalled", 0) == 3 && platform::DirectoryExists(ExtendedPath(dir)) &&
       !Contains(dir, ExpandVariables(L"<AppVersion>"))) {

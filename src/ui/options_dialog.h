@@ -94,6 +94,15 @@ OptionsDialog& OptionsForm();
 // drop-down list, the components or the user information need the user).
 void OpenOptionsDialog();
 
+// The installation folder as OK completes it (the text trimmed, without a
+// trailing "\"): a drive letter becomes its root; a path without a drive or
+// server is taken below the setup file's folder.
+std::wstring CompleteInstallFolder(const std::wstring& text, const std::wstring& setupFolder);
+// The field after a folder was chosen in the browser by SelectFolderMode:
+// 0 keeps the product folder below the choice, 2 takes only the drive.
+// Empty when the choice changes nothing (cancelled, or one character).
+std::wstring BrowsedInstallFolder(const std::wstring& old, const std::wstring& chosen, int mode);
+
 // Field n (1 to 5) of component record i: the text between the n-th and the
 // next separator; empty for a missing record or a last field.
 std::wstring ComponentField(size_t index, int field);
