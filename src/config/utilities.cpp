@@ -78,7 +78,7 @@ std::wstring FindRegAsm() {
   return found;
 }
 
-std::wstring BrowseForFolder(const std::wstring& start, bool clearFirst) {
+std::wstring BrowseForFolder(const std::wstring& start, bool clearFirst, void* owner) {
   std::wstring result = clearFirst ? std::wstring() : start;
   std::wstring initial;
   std::wstring candidate = StripTrailingBackslash(start);
@@ -89,7 +89,7 @@ std::wstring BrowseForFolder(const std::wstring& start, bool clearFirst) {
     }
     candidate = FolderPart(candidate);
   }
-  if (auto chosen = platform::PickFolder(host().Owner(), L"Select Folder", initial)) result = *chosen;
+  if (auto chosen = platform::PickFolder(owner ? owner : host().Owner(), L"Select Folder", initial)) result = *chosen;
   if (!result.empty() && (result.back() == L'\\' || result.back() == L'/')) result.pop_back();
   if (Contains(result, L"~1")) result = LongPathNameOf(result);
   return result;

@@ -1631,7 +1631,10 @@ bool Form::PreviewKey(int key, bool alt, bool ctrl, bool shift) {
       static_cast<Link*>(c)->Click();
       return true;
     }
-    if (c && c->kind() == Control::Kind::Button) return false;  // the dialog manager presses it
+    if (c && c->kind() == Control::Kind::Button) {
+      static_cast<Button*>(c)->Click();
+      return true;
+    }
     if (c && c->kind() == Control::Kind::Edit && static_cast<Edit*>(c)->HandleEnter()) return true;
     if (defaultButton_ && defaultButton_->IsShowing() && defaultButton_->IsEnabled()) {
       defaultButton_->Click();
@@ -1677,13 +1680,31 @@ void Form::EndModal(int result) {
 
 // ----- message dispatch -----
 
+namespace {
+
+// An Alt shortcut the program handled: the release of Alt that follows must
+// not open the window's system menu (the system takes a lone Alt for that).
+bool g_altShortcutTaken = false;
+
+}  // namespace
+
 void DispatchWindowMessage(void* m) {
   MSG& msg = *static_cast<MSG*>(m);
+  if (g_altShortcutTaken && (msg.message == WM_SYSKEYUP || msg.message == WM_KEYUP) &&
+      (msg.wParam == VK_MENU || msg.wParam == VK_LMENU || msg.wParam == VK_RMENU)) {
+    g_altShortcutTaken = false;
+    return;
+  }
   Form* form = FormOfWindow(msg.hwnd);
+  // A form under a modal dialog takes no keys.
+  if (form && form->handle() && !::IsWindowEnabled(H(form->handle()))) form = nullptr;
   if (form && (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN)) {
     const bool alt = msg.message == WM_SYSKEYDOWN ? (msg.lParam & (1 << 29)) != 0 : ::GetKeyState(VK_MENU) < 0;
     const bool ctrl = ::GetKeyState(VK_CONTROL) < 0;
     const bool shift = ::GetKeyState(VK_SHIFT) < 0;
+    // Set before the handler runs: it may open a dialog whose loop sees the release.
+    const bool before = g_altShortcutTaken;
+    if (alt) g_altShortcutTaken = true;
     bool handled = false;
     try {
       handled = form->PreviewKey(static_cast<int>(msg.wParam), alt, ctrl, shift);
@@ -1691,9 +1712,9 @@ void DispatchWindowMessage(void* m) {
       HandleEscapedException();
     }
     if (handled) return;
+    if (alt) g_altShortcutTaken = before;
   }
-  if (form && form->handle() && ::IsWindowEnabled(H(form->handle())) && ::IsDialogMessageW(H(form->handle()), &msg))
-    return;
+  if (form && form->handle() && ::IsDialogMessageW(H(form->handle()), &msg)) return;
   ::TranslateMessage(&msg);
   ::DispatchMessageW(&msg);
 }

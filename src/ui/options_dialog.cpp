@@ -542,7 +542,7 @@ std::wstring BrowsedInstallFolder(const std::wstring& old, const std::wstring& c
 void OptionsDialog::BrowseFolderClick() {
   const std::wstring old = TrimFolder(EInstallDir->Text());
   EInstallDir->SetText(old);
-  const std::wstring c = BrowsedInstallFolder(old, BrowseForFolder(old, false), SetupInt(L"SelectFolderMode", 0));
+  const std::wstring c = BrowsedInstallFolder(old, BrowseForFolder(old, false, form_.handle()), SetupInt(L"SelectFolderMode", 0));
   if (c.empty()) return;
   EInstallDir->SetText(c);
   UpdateFreeSpace(c);
@@ -558,7 +558,7 @@ void OptionsDialog::BrowseCustomClick() {
     r.initialPath = ECustomInfo->Text();
     if (auto f = platform::ChooseFile(r)) ECustomInfo->SetText(*f);
   } else if (type == 3) {
-    ECustomInfo->SetText(BrowseForFolder(ECustomInfo->Text(), true));
+    ECustomInfo->SetText(BrowseForFolder(ECustomInfo->Text(), true, form_.handle()));
   }
 }
 

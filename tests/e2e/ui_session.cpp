@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <sstream>
@@ -35,21 +36,29 @@ Facts ParseFacts(const std::string& line, size_t skip) {
   return f;
 }
 
-UiSession::UiSession(const std::string& package, const RunOptions& options) {
+UiSession::UiSession(const std::string& package, const RunOptions& options,
+                     const std::vector<std::string>& alsoWatched) {
   static int counter = 0;
   dir_ = BuildDir() + "/e2e-work/ui-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
   RemoveAll(dir_);
   std::filesystem::create_directories(dir_);
+  ektmpBefore_ = EktmpFolders();
   std::vector<std::string> args = {package};
   args.insert(args.end(), options.args.begin(), options.args.end());
   setup_ = StartWine(args, options.env);
-  driver_ = StartWine({UiDriverPath(), "serve", WinPath(dir_), WinPath(package)});
+  std::string watched = WinPath(package);
+  for (const auto& p : alsoWatched) watched += "|" + p;
+  driver_ = StartWine({UiDriverPath(), "serve", WinPath(dir_), watched});
 }
 
 UiSession::~UiSession() {
   if (Running()) {
+    // A test that stopped half-way: the setup cannot clean up after itself.
     ::kill(setup_, SIGKILL);
     WaitProcess(setup_, 10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (const auto& f : EktmpFolders())
+      if (std::find(ektmpBefore_.begin(), ektmpBefore_.end(), f) == ektmpBefore_.end()) RemoveAll(TempUnix() + "/" + f);
   }
   if (driver_ > 0) {
     WriteFile(dir_ + "/cmd-" + std::to_string(seq_) + ".txt", "quit\n");
@@ -145,6 +154,15 @@ std::string UiSession::Focus(const std::string& form) {
   return {};
 }
 
+bool UiSession::WaitFocus(const std::string& form, const std::string& control, int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end) {
+    if (Focus(form) == control) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
 std::optional<MessageBox> UiSession::WaitBox(int ms) {
   int rc = -1;
   const auto lines = Do({"wait-box", std::to_string(ms)}, &rc, ms / 1000 + 30);
@@ -155,10 +173,23 @@ std::optional<MessageBox> UiSession::WaitBox(int ms) {
   return std::nullopt;
 }
 
-bool UiSession::Answer(const std::string& button) {
+bool UiSession::Answer(const std::string& button, const std::string& containing) {
   int rc = -1;
-  Do({"answer", button}, &rc);
+  Do({"answer", button, containing}, &rc);
   return rc == 0;
+}
+
+std::optional<MessageBox> UiSession::WaitBoxWith(const std::string& containing, int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end) {
+    for (const auto& l : Do({"boxes"})) {
+      const auto parts = SplitTabs(l);
+      if (parts.size() >= 4 && parts[0] == "box" && parts[2].find(containing) != std::string::npos)
+        return MessageBox{parts[1], parts[2], parts[3]};
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return std::nullopt;
 }
 
 bool UiSession::FileDialog(const std::string& path) {
@@ -167,11 +198,10 @@ bool UiSession::FileDialog(const std::string& path) {
   return rc == 0;
 }
 
-std::vector<std::string> UiSession::MenuItems() {
-  std::vector<std::string> out;
+int UiSession::MenuPictures() {
   for (const auto& l : Do({"menu"}))
-    if (l.rfind("item\t", 0) == 0) out.push_back(l.substr(5));
-  return out;
+    if (l.rfind("pictures=", 0) == 0) return std::atoi(l.c_str() + 9);
+  return -1;
 }
 
 void UiSession::MenuPick(int index) { Do({"menu-pick", std::to_string(index)}); }

@@ -20,7 +20,10 @@ struct MessageBox {
 
 class UiSession {
  public:
-  UiSession(const std::string& package, const RunOptions& options = {});
+  // `alsoWatched`: Windows paths of programs the setup starts (an installed
+  // uninstaller) whose boxes the session answers too.
+  UiSession(const std::string& package, const RunOptions& options = {},
+            const std::vector<std::string>& alsoWatched = {});
   ~UiSession();
   UiSession(const UiSession&) = delete;
   UiSession& operator=(const UiSession&) = delete;
@@ -43,10 +46,15 @@ class UiSession {
   // Real key presses to the form in front: "tab", "enter", "alt+o", "text:abc".
   bool Keys(const std::string& form, const std::vector<std::string>& keys);
   std::string Focus(const std::string& form);
+  // Until the control has the focus (a closing box gives it back late).
+  bool WaitFocus(const std::string& form, const std::string& control, int ms = 10000);
   std::optional<MessageBox> WaitBox(int ms = 60000);
-  bool Answer(const std::string& button);
+  bool Answer(const std::string& button, const std::string& containing = "");
+  // Waits for a box whose text holds `containing`.
+  std::optional<MessageBox> WaitBoxWith(const std::string& containing, int ms = 60000);
   bool FileDialog(const std::string& windowsPath);
-  std::vector<std::string> MenuItems();
+  // The rows of an open pop-up menu that show a picture; -1 when none is open.
+  int MenuPictures();
   void MenuPick(int index);
   void Close(const std::string& form);
   // Overlapping controls and cut texts, one line each.
@@ -69,6 +77,7 @@ class UiSession {
   bool exited_ = false;
   std::string dir_;
   int seq_ = 0;
+  std::vector<std::string> ektmpBefore_;
 };
 
 // "name=value" fields of a driver line split at tabs.

@@ -4,7 +4,8 @@
 // names a screen reader announces), clicks, types and presses keys, takes
 // screenshots, and checks a form for controls that overlap or cut their text.
 //
-//   ekui serve <folder> <setup.exe>   commands from <folder>/cmd-N.txt, answers
+//   ekui serve <folder> <setup.exe>   (or several programs joined by "|")
+//                                      commands from <folder>/cmd-N.txt, answers
 //                                      in <folder>/res-N.txt (one command each,
 //                                      arguments separated by tabs)
 //   ekui <command> <setup.exe> ...     one command, answer on standard output
@@ -22,9 +23,10 @@
 //                                      text:abc, ...), to the form in front
 //   focus <form>                       the control that has the focus
 //   boxes                              message boxes: caption, text, buttons
-//   answer <button>                    presses a button of the message box
+//   answer <button> [text]             presses a button of the message box
+//                                      (of the one whose text holds `text`)
 //   filedialog <path>                  types a path into a file or folder dialog
-//   menu                               items of an open pop-up menu
+//   menu                               an open pop-up menu: place, pictures
 //   menu-pick <index>                  picks one
 //   close <form>                       the close box
 //   shot <form> <file.png>             screenshot of the form's client area
@@ -52,7 +54,7 @@ using namespace ek;
 
 namespace {
 
-std::wstring g_setupPath;  // lower case
+std::vector<std::wstring> g_setupPaths;  // lower case; the setup and programs it starts
 std::wstring g_out;
 
 void Out(const std::wstring& line) { g_out += line + L"\n"; }
@@ -79,7 +81,9 @@ bool OfSetup(HWND h) {
   static std::map<DWORD, bool> known;
   auto it = known.find(pid);
   if (it != known.end()) return it->second;
-  const bool mine = Lower(ProcessPath(pid)) == g_setupPath;
+  const std::wstring path = Lower(ProcessPath(pid));
+  bool mine = false;
+  for (const auto& p : g_setupPaths) mine = mine || path == p;
   known[pid] = mine;
   return mine;
 }
@@ -572,7 +576,9 @@ int ListBoxes() {
   return 0;
 }
 
-int Answer(const std::wstring& button) {
+// Presses a button of the first box that has it (and whose text holds
+// `containing`, when given).
+int Answer(const std::wstring& button, const std::wstring& containing) {
   for (HWND box : Boxes()) {
     std::vector<HWND> kids;
     ::EnumChildWindows(
@@ -582,6 +588,12 @@ int Answer(const std::wstring& button) {
           return TRUE;
         },
         reinterpret_cast<LPARAM>(&kids));
+    if (!containing.empty()) {
+      std::wstring text;
+      for (HWND k : kids)
+        if (probe::ClassOf(k) == L"Static") text += probe::TextOf(k);
+      if (Lower(text).find(Lower(containing)) == std::wstring::npos) continue;
+    }
     for (HWND k : kids) {
       if (probe::ClassOf(k) != L"Button" || !::IsWindowVisible(k)) continue;
       if (Lower(ReplaceAll(probe::TextOf(k), L"&", L"")) != Lower(button)) continue;
@@ -626,19 +638,30 @@ HWND OpenMenu() {
   return nullptr;
 }
 
+// An open pop-up menu: its place, and how many of its rows show a picture
+// (the menu's items belong to the other process; what the user sees does not).
 int Menu() {
   HWND m = OpenMenu();
   if (!m) return 1;
-  HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(m, 0x01E1 /* MN_GETHMENU */, 0, 0));
-  const int n = ::GetMenuItemCount(menu);
-  for (int i = 0; i < n; ++i) {
-    wchar_t buf[256] = {};
-    ::GetMenuStringW(menu, static_cast<UINT>(i), buf, 256, MF_BYPOSITION);
-    MENUITEMINFOW mii{sizeof mii};
-    mii.fMask = MIIM_BITMAP;
-    ::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &mii);
-    Out(L"item\t" + std::wstring(buf) + L"\tpicture=" + (mii.hbmpItem ? L"1" : L"0"));
+  RECT r;
+  ::GetWindowRect(m, &r);
+  Out(L"menu=" + RectText(r));
+  const int w = std::min<int>(r.right - r.left, 48), h = r.bottom - r.top;
+  HDC screen = ::GetDC(nullptr);
+  int bands = 0;
+  bool inBand = false;
+  for (int y = 0; y < h; ++y) {
+    bool colourful = false;
+    for (int x = 0; x < w && !colourful; ++x) {
+      const COLORREF c = ::GetPixel(screen, r.left + x, r.top + y);
+      const int red = GetRValue(c), green = GetGValue(c), blue = GetBValue(c);
+      colourful = std::max({red, green, blue}) - std::min({red, green, blue}) > 80;
+    }
+    if (colourful && !inBand) ++bands;
+    inBand = colourful;
   }
+  ::ReleaseDC(nullptr, screen);
+  Out(L"pictures=" + ToText(bands));
   return 0;
 }
 
@@ -780,7 +803,7 @@ int Run(const std::vector<std::wstring>& a) {
     return 0;
   }
   if (cmd == L"boxes") return ListBoxes();
-  if (cmd == L"answer" && a.size() >= 2) return Answer(a[1]);
+  if (cmd == L"answer" && a.size() >= 2) return Answer(a[1], a.size() >= 3 ? a[2] : std::wstring());
   if (cmd == L"filedialog" && a.size() >= 2) return FileDialog(a[1]);
   if (cmd == L"menu") return Menu();
   if (cmd == L"menu-pick" && a.size() >= 2) return MenuPick(ParseInt32Or(a[1], 0));
@@ -851,12 +874,10 @@ int wmain(int argc, wchar_t** argv) {
   ::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   if (argc < 3) return 2;
-  g_setupPath = Lower(argv[2]);
-  if (std::wstring(argv[1]) == L"serve") {
-    if (argc < 4) return 2;
-    g_setupPath = Lower(argv[3]);
-    return Serve(argv[2]);
-  }
+  const bool serve = std::wstring(argv[1]) == L"serve";
+  if (serve && argc < 4) return 2;
+  g_setupPaths = Split(Lower(serve ? argv[3] : argv[2]), L"|");
+  if (serve) return Serve(argv[2]);
   std::vector<std::wstring> args{argv[1]};
   for (int i = 3; i < argc; ++i) args.emplace_back(argv[i]);
   const int rc = Run(args);

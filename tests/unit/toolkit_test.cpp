@@ -164,12 +164,16 @@ TEST_F(Toolkit, KeyboardReachesEveryControl) {
   EXPECT_EQ(okClicks, 1);
   PostKey(Hwnd(check), VK_ESCAPE);
   EXPECT_EQ(cancels, 1);
+  // Enter on a button presses that button.
+  ok->Focus();
+  PostKey(Hwnd(ok), VK_RETURN);
+  EXPECT_EQ(okClicks, 2);
   // An edit box that handles Enter itself.
   edit->SetOnEnter([&] { ++entered; });
   edit->Focus();
   PostKey(Hwnd(edit), VK_RETURN);
   EXPECT_EQ(entered, 1);
-  EXPECT_EQ(okClicks, 1);
+  EXPECT_EQ(okClicks, 2);
   // A hidden control gives its focus away.
   edit->Show(false);
   EXPECT_FALSE(edit->HasFocus());
