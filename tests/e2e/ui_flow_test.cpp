@@ -5,54 +5,13 @@
 // overlap or cut their text, and for controls a screen reader cannot name.
 #include <gtest/gtest.h>
 
-#include "setup_run_test.h"
-#include "ui_session.h"
+#include "ui_test.h"
 
 using namespace e2e;
 
 namespace {
 
-const std::string kRoleLink = "30", kRoleStaticText = "41";
-
-class UiFlow : public SetupRunTest {
- protected:
-  // A product with one payload file, a desktop shortcut task and the given
-  // [Setup] lines and sections.
-  // The keys of `extraSetup` replace those of the standard [Setup].
-  std::string Package(Product& p, const std::string& extraSetup = "", const std::string& sections = "") {
-    std::string base = Product::StandardSetup();
-    for (size_t start = 0; start < extraSetup.size();) {
-      const size_t end = extraSetup.find("\r\n", start);
-      const std::string line = extraSetup.substr(start, end - start);
-      const size_t eq = line.find('=');
-      if (eq != std::string::npos)
-        for (size_t at = base.find("\n" + line.substr(0, eq + 1)); at != std::string::npos;
-             at = base.find("\n" + line.substr(0, eq + 1)))
-          base.erase(at + 1, base.find("\r\n", at + 1) + 2 - (at + 1));
-      if (end == std::string::npos) break;
-      start = end + 2;
-    }
-    p.SetIni(base + extraSetup + "MainExe=<InstallDir>\\readme.txt\r\nUninstall=1\r\n" +
-             "\r\n[Shortcuts]\r\n"
-             "0=<Desktop>*?EkTest {NAME}*?<InstallDir>\\readme.txt*?*?*?<InstallDir>*?*?0*?Normal*?No\r\n" + sections);
-    if (!Exists(p.dir() + "/config/Englishek.lng")) p.AddEnglish();
-    p.AddPayload("files/readme.txt", "hello\r\n");
-    p.AddRecord("files/readme.txt|<InstallDir>\\readme.txt|11");
-    cleanup_.push_back(p.installDirUnix());
-    return p.Build();
-  }
-
-  // The window has no overlapping controls, no cut text, and every control a
-  // screen reader reaches has a name.
-  static void ExpectSound(UiSession& ui, const std::string& form) {
-    SCOPED_TRACE(form);
-    for (const auto& problem : ui.LayoutProblems(form)) ADD_FAILURE() << problem;
-    for (const auto& [name, a] : ui.Accessibility(form))
-      if (a.tabstop == "1" || a.role == kRoleStaticText) EXPECT_FALSE(a.name.empty()) << name << " has no name";
-  }
-
-  static std::string Desktop() { return UnixPath("C:\\users\\" + WineUser() + "\\Desktop"); }
-};
+class UiFlow : public UiTest {};
 
 TEST_F(UiFlow, OptionsFolderTypedThenInstallAndFinish) {
   Product p("uiflow");
