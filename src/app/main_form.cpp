@@ -3,6 +3,8 @@
 #include "app/install_button.h"
 #include "app/pre_install.h"
 #include "core/setup_log.h"
+#include "base/result.h"
+#include "base/text.h"
 #include "core/host.h"
 #include "core/setup_state.h"
 #include "app/startup.h"
@@ -32,23 +34,14 @@ class MainFormHost : public Host {
   void SetWaitCaption(const std::wstring& text) override { MainForm().SetWaitCaption(text); }
 };
 
-// An exception that escaped an event handler: logged, the log saved with the
-// clean-up, and the run ends with code 1.
-void OnEscapedException(const std::wstring& what) {
-  auto& s = State();
-  WriteLog(L"Error=Unhandled exception: " + what);
-  s.HadErrors = true;
-  s.SaveLog = true;
-  FinalCleanup();
-  platform::ExitNow(1);
-}
-
 }  // namespace
 
 void CreateMainForm() {
   static MainFormHost mainFormHost;
   SetHost(&mainFormHost);
-  platform::SetFatalHandler(&OnEscapedException);
+  // An exception that escapes an event handler ends the run as one that
+  // reaches the program entry does.
+  platform::SetFatalHandler(&EndOnUnexpectedError);
   MainWindow::Events ev;
   ev.installClick = [] { BInstallClick(); };
   ev.closeQuery = [] { return FormCloseQuery(); };
@@ -95,6 +88,22 @@ void FormClose() {
   if (!s.InstallationCompleted) platform::ExitNow(11);
   MainForm().form().Destroy();
   platform::PostQuit(0);
+}
+
+void EndOnUnexpectedError(std::string_view what) noexcept {
+  auto& s = State();
+  try {
+    WriteLog(L"Error=Unexpected error: " + Utf8ToWide(what));
+    s.HadErrors = true;
+    s.SaveLog = true;
+    ReleaseDocuments();
+    s.UninstallIni.reset();
+    if (!s.Relaunched) FinalCleanup();
+    else Ignore(SaveLogFile(LogFilePath(), s.SetupLog));
+  } catch (...) {
+    // Nothing more can be done for the log; the exit code still tells.
+  }
+  platform::ExitNow(1);
 }
 
 }  // namespace ek

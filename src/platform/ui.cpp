@@ -5,8 +5,6 @@
 
 #include <exception>
 
-#include "base/text.h"
-
 namespace ek::platform {
 namespace {
 
@@ -128,13 +126,13 @@ int ScreenDpi() {
 void SetFatalHandler(FatalHandler handler) { g_fatalHandler = handler; }
 
 void HandleEscapedException() {
-  std::wstring what;
+  std::string what;
   try {
     throw;
   } catch (const std::exception& e) {
-    what = Utf8ToWide(e.what());
+    what = e.what();
   } catch (...) {
-    what = L"unknown exception";
+    what = "unknown exception";
   }
   // A handler that fails in turn must not loop back here.
   static bool reporting = false;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/process.h"
@@ -49,7 +50,7 @@ void DispatchWindowMessage(void* msg);
 // An exception that escapes an event handler ends the program: the handler
 // set here is told what escaped (it logs, saves the log and cleans up), then
 // the process exits with code 1. Call only inside a catch block.
-using FatalHandler = void (*)(const std::wstring& what);
+using FatalHandler = void (*)(std::string_view what);
 void SetFatalHandler(FatalHandler handler);
 [[noreturn]] void HandleEscapedException();
 

@@ -345,12 +345,9 @@ namespace {
 
 std::wstring g_fatalMarker;
 
-void RecordFatal(const std::wstring& what) {
+void RecordFatal(std::string_view what) {
   File f;
-  if (f.Create(g_fatalMarker)) {
-    const std::string s = WideToUtf8(what);
-    (void)f.Write(s.data(), s.size());
-  }
+  if (f.Create(g_fatalMarker)) (void)f.Write(what.data(), what.size());
 }
 
 }  // namespace
