@@ -76,8 +76,7 @@ void TagFont(HWND hwnd, const FontSpec& f) {
 
 void Untag(HWND hwnd) {
   for (const wchar_t* p : {kNameProp, kParentProp, kKindProp, kFontProp, kColorProp}) SetAtomProp(hwnd, p, L"");
-  ::RemovePropW(hwnd, kBottomProp);
-  ::RemovePropW(hwnd, kShieldProp);
+  for (const wchar_t* p : {kBottomProp, kShieldProp, L"EkContent", L"EkScrollY"}) ::RemovePropW(hwnd, p);
 }
 
 // Labels and pictures paint themselves (the system's static control would
@@ -263,7 +262,7 @@ Rect Control::FormBounds() const {
 
 void Control::Place() {
   if (!hwnd_) return;
-  Rect px = ScaleRect(FormBounds(), form_->Dpi());
+  Rect px = form_->PixelRect(FormBounds());
   int h = px.h;
   if (kind_ == Kind::ComboBox) h += form_->Scale(kComboDropHeight);
   ::SetWindowPos(H(hwnd_), nullptr, px.x, px.y, px.w, h, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -387,7 +386,7 @@ void Label::Paint(void* dcHandle) {
   HDC mem = ::CreateCompatibleDC(dc);
   HBITMAP bmp = ::CreateCompatibleBitmap(dc, w, h);
   HGDIOBJ oldBmp = ::SelectObject(mem, bmp);
-  const Rect px = ScaleRect(FormBounds(), form_->Dpi());
+  const Rect px = form_->PixelRect(FormBounds());
   form_->PaintBackground(mem, Rect{px.x, px.y, w, h}, -px.x, -px.y);
   HGDIOBJ oldFont = ::SelectObject(mem, static_cast<HFONT>(form_->FontHandle(font_)));
   ::SetBkMode(mem, TRANSPARENT);
@@ -486,7 +485,7 @@ void Button::PaintPicture(void* item) {
   auto* di = static_cast<DRAWITEMSTRUCT*>(item);
   HDC dc = di->hDC;
   RECT r = di->rcItem;
-  const Rect px = ScaleRect(FormBounds(), form_->Dpi());
+  const Rect px = form_->PixelRect(FormBounds());
   if (flat_) {
     form_->PaintBackground(dc, Rect{px.x, px.y, r.right - r.left, r.bottom - r.top}, -px.x, -px.y);
     if (di->itemState & ODS_SELECTED) ::DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
@@ -617,7 +616,7 @@ void RadioGroup::AfterPlacement() {
   const int step = std::max(1, (g.h - top - bottom) / n);
   for (int i = 0; i < n; ++i) {
     const Rect item{g.x + 8, g.y + top + i * step + (step - 17) / 2, g.w - 16, 17};
-    const Rect px = ScaleRect(item, form_->Dpi());
+    const Rect px = form_->PixelRect(item);
     ::SetWindowPos(H(buttons_[static_cast<size_t>(i)]), nullptr, px.x, px.y, px.w, px.h, SWP_NOZORDER | SWP_NOACTIVATE);
     ::ShowWindow(H(buttons_[static_cast<size_t>(i)]), IsShowing() ? SW_SHOWNA : SW_HIDE);
   }
@@ -790,7 +789,7 @@ void Picture::SetOptions(const PictureOptions& o) {
 
 void Picture::DrawInto(void* dc, int originX, int originY) const {
   if (!image_.valid() || !IsShowing()) return;
-  const Rect px = ScaleRect(FormBounds(), form_->Dpi());
+  const Rect px = form_->PixelRect(FormBounds());
   // The picture's own pixels are device pixels: scaled with the form only when stretched.
   const PictureFit f = FitPicture(image_.width(), image_.height(), px.w, px.h, options_.stretch,
                                   options_.proportional, options_.center);
@@ -1003,6 +1002,35 @@ struct Form::Impl {
       case WM_SIZE:
         if (wp != SIZE_MINIMIZED && !self->inSizeChange_) self->ClientResized(LOWORD(lp), HIWORD(lp));
         break;
+      case WM_VSCROLL: {
+        const int line = 16, page = std::max(line, self->viewH_ - line);
+        int y = self->scrollY_;
+        switch (LOWORD(wp)) {
+          case SB_LINEUP: y -= line; break;
+          case SB_LINEDOWN: y += line; break;
+          case SB_PAGEUP: y -= page; break;
+          case SB_PAGEDOWN: y += page; break;
+          case SB_TOP: y = 0; break;
+          case SB_BOTTOM: y = self->clientH_; break;
+          case SB_THUMBTRACK:
+          case SB_THUMBPOSITION: {
+            SCROLLINFO si{sizeof si};
+            si.fMask = SIF_TRACKPOS;
+            ::GetScrollInfo(hwnd, SB_VERT, &si);
+            y = self->Unscale(si.nTrackPos);
+            break;
+          }
+          default: break;
+        }
+        self->ScrollTo(y);
+        return 0;
+      }
+      case WM_MOUSEWHEEL:
+        if (self->scrolling_) {
+          self->ScrollTo(self->scrollY_ - GET_WHEEL_DELTA_WPARAM(wp) * 48 / WHEEL_DELTA);
+          return 0;
+        }
+        break;
       case WM_GETMINMAXINFO: {
         if (!self->hwnd_ || (self->minW_ == 0 && self->minH_ == 0)) break;
         auto* mmi = reinterpret_cast<MINMAXINFO*>(lp);
@@ -1095,7 +1123,7 @@ LRESULT CALLBACK ControlSubclassImpl(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, 
       if (id == 1 && c->kind() == Control::Kind::Picture) {
         PAINTSTRUCT ps;
         HDC dc = ::BeginPaint(hwnd, &ps);
-        const Rect px = ScaleRect(c->FormBounds(), c->form().Dpi());
+        const Rect px = c->form().PixelRect(c->FormBounds());
         c->form().PaintBackground(dc, Rect{px.x, px.y, px.w, px.h}, -px.x, -px.y);
         ::EndPaint(hwnd, &ps);
         return 0;
@@ -1110,7 +1138,7 @@ LRESULT CALLBACK ControlSubclassImpl(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, 
       if (id == 1 && (c->kind() == Control::Kind::GroupBox || c->kind() == Control::Kind::RadioGroup)) {
         RECT rc;
         ::GetClientRect(hwnd, &rc);
-        const Rect px = ScaleRect(c->FormBounds(), c->form().Dpi());
+        const Rect px = c->form().PixelRect(c->FormBounds());
         c->form().PaintBackground(reinterpret_cast<HDC>(wp), Rect{px.x, px.y, rc.right, rc.bottom}, -px.x, -px.y);
         return 1;
       }
@@ -1155,6 +1183,9 @@ LRESULT CALLBACK ControlSubclassImpl(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, 
       }
       break;
     case WM_SETFOCUS:
+      c->form().EnsureVisible(c);
+      if (id == 1 && c->kind() == Control::Kind::Link) ::InvalidateRect(hwnd, nullptr, FALSE);
+      break;
     case WM_KILLFOCUS:
       if (id == 1 && c->kind() == Control::Kind::Link) ::InvalidateRect(hwnd, nullptr, FALSE);
       break;
@@ -1223,6 +1254,7 @@ bool Form::Create(const std::wstring& name, const std::wstring& caption, int cli
   HWND hwnd = ::CreateWindowExW(ex, kFormClass, caption.c_str(), ws, x, y, w, h, owner, nullptr, inst, this);
   if (!hwnd) return false;
   Tag(hwnd, name, L"", L"Form");
+  SetBackground(color);
   const int real = static_cast<int>(::GetDpiForWindow(hwnd));
   if (real > 0 && real != dpi_) RelayoutForDpi(real, nullptr);
   else ResizeWindowForClient(nullptr);
@@ -1297,13 +1329,33 @@ void Form::PlaceAll() {
 void Form::ResizeWindowForClient(const Rect* position) {
   if (!hwnd_) return;
   HWND h = H(hwnd_);
-  const int wantW = Scale(clientW_), wantH = Scale(clientH_);
-  RECT r{0, 0, wantW, wantH};
-  ::AdjustWindowRectExForDpi(&r, static_cast<DWORD>(::GetWindowLongW(h, GWL_STYLE)), FALSE,
-                             static_cast<DWORD>(::GetWindowLongW(h, GWL_EXSTYLE)), static_cast<UINT>(dpi_));
-  int w = r.right - r.left, ht = r.bottom - r.top;
+  const int wantW = Scale(clientW_);
+  int wantH = Scale(clientH_);
+  LONG style = ::GetWindowLongW(h, GWL_STYLE) & ~WS_VSCROLL;
+  const DWORD ex = static_cast<DWORD>(::GetWindowLongW(h, GWL_EXSTYLE));
+  RECT frame{0, 0, 0, 0};
+  ::AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(style), FALSE, ex, static_cast<UINT>(dpi_));
+  // Taller than the monitor's work area: the form shows what fits and
+  // scrolls the rest.
+  int workH = 0;
+  MONITORINFO mi{sizeof mi};
+  if (::GetMonitorInfoW(::MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST), &mi)) workH = mi.rcWork.bottom - mi.rcWork.top;
+  const int frameH = frame.bottom - frame.top;
+  scrolling_ = workH > 0 && wantH + frameH > workH;
+  int scrollBar = 0;
+  if (scrolling_) {
+    wantH = workH - frameH;
+    viewH_ = Unscale(wantH);
+    style |= WS_VSCROLL;
+    scrollBar = static_cast<int>(::GetSystemMetricsForDpi(SM_CXVSCROLL, static_cast<UINT>(dpi_)));
+  } else {
+    viewH_ = clientH_;
+    scrollY_ = 0;
+  }
+  ::SetWindowLongW(h, GWL_STYLE, style);
+  int w = wantW + scrollBar + (frame.right - frame.left), ht = wantH + frameH;
   inSizeChange_ = true;
-  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (position ? 0 : SWP_NOMOVE);
+  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | (position ? 0 : SWP_NOMOVE);
   ::SetWindowPos(h, nullptr, position ? position->x : 0, position ? position->y : 0, w, ht, flags);
   // The frame the system really draws may differ from what it computes for
   // the dpi: the client area decides.
@@ -1315,6 +1367,46 @@ void Form::ResizeWindowForClient(const Rect* position) {
     ::SetWindowPos(h, nullptr, 0, 0, w, ht, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
   }
   inSizeChange_ = false;
+  if (scrollY_ > std::max(0, clientH_ - viewH_)) scrollY_ = std::max(0, clientH_ - viewH_);
+  UpdateScrollBar();
+}
+
+Rect Form::PixelRect(const Rect& logical) const {
+  Rect r = logical;
+  r.y -= scrollY_;
+  return ScaleRect(r, dpi_);
+}
+
+void Form::UpdateScrollBar() {
+  if (!hwnd_) return;
+  HWND h = H(hwnd_);
+  SCROLLINFO si{sizeof si};
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+  si.nMin = 0;
+  si.nMax = scrolling_ ? Scale(clientH_) - 1 : 0;
+  si.nPage = scrolling_ ? static_cast<UINT>(Scale(viewH_)) : 0;
+  si.nPos = scrolling_ ? Scale(scrollY_) : 0;
+  ::SetScrollInfo(h, SB_VERT, &si, TRUE);
+  // For test drivers in other processes: the content and where the view is.
+  ::SetPropW(h, L"EkContent", reinterpret_cast<HANDLE>(static_cast<intptr_t>(Scale(clientH_))));
+  ::SetPropW(h, L"EkScrollY", reinterpret_cast<HANDLE>(static_cast<intptr_t>(Scale(scrollY_))));
+}
+
+void Form::ScrollTo(int logicalY) {
+  const int maxY = scrolling_ ? std::max(0, clientH_ - viewH_) : 0;
+  const int y = std::clamp(logicalY, 0, maxY);
+  if (y == scrollY_) return;
+  scrollY_ = y;
+  UpdateScrollBar();
+  PlaceAll();
+  if (hwnd_) ::RedrawWindow(H(hwnd_), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void Form::EnsureVisible(const Control* c) {
+  if (!scrolling_ || !c) return;
+  const Rect r = c->FormBounds();
+  if (r.y < scrollY_) ScrollTo(r.y - 8);
+  else if (r.bottom() > scrollY_ + viewH_) ScrollTo(r.bottom() - viewH_ + 8);
 }
 
 void Form::SetClientSize(int width, int height) {
@@ -1335,6 +1427,22 @@ void Form::SetMinClientSize(int width, int height) {
 
 void Form::ClientResized(int pixelW, int pixelH) {
   const int w = Unscale(pixelW), h = Unscale(pixelH);
+  if (scrolling_) {
+    // The user resized a scrolled form: the width follows as always, the
+    // height only changes how much of the content is seen.
+    const int dw = w - clientW_;
+    clientW_ = w;
+    viewH_ = std::min(h, clientH_);
+    if (dw != 0)
+      for (auto& c : controls_)
+        if (!c->parent_) ApplyAnchors(c.get(), dw, 0);
+    if (scrollY_ > clientH_ - viewH_) scrollY_ = clientH_ - viewH_;
+    UpdateScrollBar();
+    PlaceAll();
+    if (handlers_.resized) Guard([&] { handlers_.resized(); });
+    if (hwnd_) ::InvalidateRect(H(hwnd_), nullptr, TRUE);
+    return;
+  }
   if (w == clientW_ && h == clientH_) return;
   const int dw = w - clientW_, dh = h - clientH_;
   clientW_ = w;
@@ -1406,7 +1514,11 @@ void Form::SetBackground(uint32_t color) {
   color_ = color;
   if (brush_) ::DeleteObject(static_cast<HBRUSH>(brush_));
   brush_ = ::CreateSolidBrush(Ref(color));
-  if (hwnd_) ::InvalidateRect(H(hwnd_), nullptr, TRUE);
+  if (!hwnd_) return;
+  wchar_t hex[16];
+  std::swprintf(hex, 16, L"%06X", static_cast<unsigned>(color & 0xFFFFFFu));
+  SetAtomProp(H(hwnd_), kColorProp, hex);
+  ::InvalidateRect(H(hwnd_), nullptr, TRUE);
 }
 
 void Form::ClientToScreenPixels(int x, int y, int& sx, int& sy) const {

@@ -489,6 +489,13 @@ class Form {
   void SetDpiForTesting(int dpi);
   void RestoreFocus();
   void ResizeWindowForClient(const Rect* position);
+  // Pixels in the client area of a rectangle of the content (a form taller
+  // than its monitor scrolls).
+  [[nodiscard]] Rect PixelRect(const Rect& logical) const;
+  [[nodiscard]] bool IsScrolling() const { return scrolling_; }
+  void ScrollTo(int logicalY);
+  void EnsureVisible(const Control* c);
+  void UpdateScrollBar();
 
  private:
   template <typename T>
@@ -522,6 +529,9 @@ class Form {
   Form* owner_ = nullptr;
   Button* defaultButton_ = nullptr;
   WindowHandle lastFocus_ = nullptr;
+  bool scrolling_ = false;
+  int scrollY_ = 0;  // the view's offset into the content
+  int viewH_ = 0;    // the visible height of the content
 };
 
 // A pop-up menu whose items may carry a picture.

@@ -364,11 +364,12 @@ void OptionsDialog::ApplyTexts() {
   CheckAddTask->SetText(texts_.addTask);
   CheckAssociate->SetText(texts_.associate);
   GroupBox3->SetText(texts_.comboCaption);
-  ComboBox1->SetAccessibleName(texts_.comboCaption);
+  ComboBox1->SetAccessibleName(texts_.comboCaption.empty() ? L"Select" : texts_.comboCaption);
   ComboBox1->SetItems(texts_.comboItems);
   ComboBox1->SetItemIndex(State().ComboBoxIndex);
   GroupBox4->SetText(texts_.componentsCaption);
-  CheckListBox1->SetAccessibleName(texts_.componentsCaption);
+  // Without a caption of its own the list is still the list of components.
+  CheckListBox1->SetAccessibleName(texts_.componentsCaption.empty() ? L"Components" : texts_.componentsCaption);
   for (size_t i = 0; i < o.CheckListBox1.size(); ++i) CheckListBox1->SetItemText(i, o.CheckListBox1[i].text);
   LCDesc->SetText(texts_.componentsDesc);
   GroupBox5->SetText(texts_.userCaption);

@@ -124,6 +124,14 @@ std::map<std::string, Facts> UiSession::Controls(const std::string& form) {
   return out;
 }
 
+Facts UiSession::Form(const std::string& form) {
+  for (const auto& l : Do({"forms"})) {
+    const auto parts = SplitTabs(l);
+    if (parts.size() >= 2 && parts[0] == "form" && parts[1] == form) return ParseFacts(l, 4);
+  }
+  return {};
+}
+
 Facts UiSession::Control(const std::string& form, const std::string& control) { return Controls(form)[control]; }
 
 void UiSession::Click(const std::string& form, const std::string& control) { Do({"click", form, control}); }

@@ -37,6 +37,8 @@ class UiSession {
   bool Wait(const std::string& form, const std::string& control, const std::string& key, const std::string& value,
             int ms = 60000);
   std::map<std::string, Facts> Controls(const std::string& form);
+  // The form's own facts: client (WxH pixels), caption (1 with a frame), color, dpi.
+  Facts Form(const std::string& form);
   Facts Control(const std::string& form, const std::string& control);
   void Click(const std::string& form, const std::string& control);
   void SetText(const std::string& form, const std::string& control, const std::string& text);

@@ -51,8 +51,12 @@ class UiTest : public SetupRunTest {
   static void ExpectSound(UiSession& ui, const std::string& form) {
     SCOPED_TRACE(form);
     for (const auto& problem : ui.LayoutProblems(form)) ADD_FAILURE() << problem;
-    for (const auto& [name, a] : ui.Accessibility(form))
+    auto controls = ui.Controls(form);
+    for (const auto& [name, a] : ui.Accessibility(form)) {
+      // An empty text has nothing to announce.
+      if (a.role == kRoleStaticText && controls[name]["text"].empty()) continue;
       if (a.tabstop == "1" || a.role == kRoleStaticText) EXPECT_FALSE(a.name.empty()) << name << " has no name";
+    }
   }
 
   static std::string Desktop() { return UnixPath("C:\\users\\" + WineUser() + "\\Desktop"); }

@@ -11,7 +11,8 @@
 //   ekui <command> <setup.exe> ...     one command, answer on standard output
 //
 // Commands (the setup file names the process whose windows count):
-//   forms                              visible forms: name, caption
+//   forms                              visible forms: name, caption, state,
+//                                      client size, frame, colour, scrolling
 //   wait-form <form> <ms>              ok=1 once the form is visible
 //   controls <form>                    one line per control with its facts
 //   wait <form> <control> <key> <value> <ms>   until the fact has the value
@@ -255,10 +256,16 @@ std::wstring Escape(const std::wstring& s) {
 // ----- commands -----
 
 int Forms() {
-  for (HWND h : TopWindows())
-    if (::IsWindowVisible(h) && probe::ClassOf(h) == L"EkSetupForm" && OfSetup(h))
-      Out(L"form\t" + probe::ControlName(h) + L"\t" + Escape(probe::TextOf(h)) + L"\t" +
-          (::IsWindowEnabled(h) ? L"enabled" : L"disabled"));
+  for (HWND h : TopWindows()) {
+    if (!::IsWindowVisible(h) || probe::ClassOf(h) != L"EkSetupForm" || !OfSetup(h)) continue;
+    RECT c;
+    ::GetClientRect(h, &c);
+    Out(L"form\t" + probe::ControlName(h) + L"\t" + Escape(probe::TextOf(h)) + L"\t" +
+        (::IsWindowEnabled(h) ? L"enabled" : L"disabled") + L"\tclient=" + ToText(c.right) + L"x" + ToText(c.bottom) +
+        L"\tcaption=" + ((::GetWindowLongW(h, GWL_STYLE) & WS_CAPTION) == WS_CAPTION ? L"1" : L"0") +
+        L"\tcolor=" + probe::AtomProp(h, L"EkColor") +
+        L"\tscrolls=" + ((::GetWindowLongW(h, GWL_STYLE) & WS_VSCROLL) ? L"1" : L"0"));
+  }
   return 0;
 }
 
@@ -316,6 +323,13 @@ int Controls(HWND form) {
 int Layout(HWND form) {
   RECT client;
   ::GetClientRect(form, &client);
+  // A form taller than its monitor scrolls: its content is the area.
+  const auto content = reinterpret_cast<intptr_t>(::GetPropW(form, L"EkContent"));
+  const auto scrolled = reinterpret_cast<intptr_t>(::GetPropW(form, L"EkScrollY"));
+  if ((::GetWindowLongW(form, GWL_STYLE) & WS_VSCROLL) && content > 0) {
+    client.top = static_cast<LONG>(-scrolled);
+    client.bottom = static_cast<LONG>(content - scrolled);
+  }
   struct Item {
     HWND h;
     std::wstring name, kind, parent;
@@ -335,7 +349,7 @@ int Layout(HWND form) {
   };
   for (const auto& it : items) {
     const RECT& r = it.rect;
-    if (r.left < 0 || r.top < 0 || r.right > client.right || r.bottom > client.bottom)
+    if (r.left < 0 || r.top < client.top || r.right > client.right || r.bottom > client.bottom)
       report(it.name + L" lies outside the window (" + RectText(r) + L")");
     for (const auto& p : items)
       if (p.name == it.parent && (r.left < p.rect.left || r.top < p.rect.top || r.right > p.rect.right ||
