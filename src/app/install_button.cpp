@@ -195,6 +195,12 @@ void BInstallClick() {
     }
   }
   const auto& o = s.Options;
+  // A drop-down list that must be answered (a silent run takes what was prepared).
+  if (!s.Silent && o.GroupBox3.visible && o.ComboBox1.enabled && OptionsForm().ComboSelection() == -1 &&
+      !Switch(L"-allowemptycombobox")) {
+    OpenOptions();
+    return;
+  }
   if (o.GroupBox4.visible && !ComponentsChoiceValid()) {
     OpenOptions();
     return;

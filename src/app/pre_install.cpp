@@ -389,6 +389,10 @@ void ApplyOptionsDefaults() {
       if (Switch(L"-inversecheckbox")) o.CheckAddTask.checked = !o.CheckAddTask.checked;
       if (Switch(L"-altcheckbox")) o.CheckAddTask.checked = s.CheckBoxPreset == 1;
     }
+    if (auto v = VariableSwitch(L"ENABLECHECKBOX")) {
+      o.CheckAddTask.enabled = *v == L"1";
+      if (Switch(L"-discheckkbox0")) o.CheckAddTask.enabled = *v != L"0";
+    }
     if (Switch(L"-disablecheckbox")) o.CheckAddTask.enabled = false;
     if (Switch(L"-discheckboxifchecked")) o.CheckAddTask.enabled = !o.CheckAddTask.checked;
     s.CheckBoxValue = o.CheckAddTask.checked;
@@ -450,6 +454,7 @@ void PreInstallFlow() {
   if (!s.Silent) {
     MainForm().ShowWaitLabel(true);
     if (!Switch(L"-nocursorchange")) MainForm().SetWaitCursor(true);
+    MainForm().PlaceWaitLabel(Switch(L"-notextwait"));
     platform::PumpMessages();
   }
   if (!s.Silent && SetupBool(L"Updater") && SetupBool(L"CheckUpdateBefore") &&

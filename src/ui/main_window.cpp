@@ -489,6 +489,10 @@ void MainWindow::ShowProgress(bool visible) {
 void MainWindow::ShowWaitLabel(bool visible) {
   if (created_) LWait->Show(visible);
 }
+void MainWindow::PlaceWaitLabel(bool outOfSight) {
+  if (!created_) return;
+  LWait->SetTop(outOfSight ? form_.ClientHeight() + 10 : LOptions->Top());
+}
 bool MainWindow::WaitLabelVisible() const { return created_ && LWait->IsVisible(); }
 std::wstring MainWindow::WaitCaption() const { return created_ ? LWait->Text() : std::wstring(); }
 void MainWindow::SetWaitCaption(const std::wstring& text) {

@@ -55,6 +55,8 @@ class MainWindow {
   void SetProgress(int position);  // repaints only when the position changes
   void ShowProgress(bool visible);
   void ShowWaitLabel(bool visible);
+  // The wait text where the Options link is, or out of sight below the window.
+  void PlaceWaitLabel(bool outOfSight);
   bool WaitLabelVisible() const;
   std::wstring WaitCaption() const;
   void SetWaitCaption(const std::wstring& text);

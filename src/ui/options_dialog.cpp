@@ -73,6 +73,7 @@ OptionsDialog& OptionsForm() {
 }
 
 void OpenOptionsDialog() {
+  if (State().Silent) return;
   OptionsForm().Open(ExpandVariables(LangText(L"Welcome", 3, L"Options")));
   MainForm().EnableInstall(true);
 }
@@ -195,6 +196,12 @@ void OptionsDialog::LoadOptionsTexts() {
     ApplyTexts();
     LayoutGroups();
   }
+}
+
+int OptionsDialog::ComboSelection() const {
+  const int prepared = State().ComboBoxIndex;
+  if (!created_) return prepared >= 0 && static_cast<size_t>(prepared) < texts_.comboItems.size() ? prepared : -1;
+  return ComboBox1->ItemIndex();
 }
 
 void OptionsDialog::SetFont(const std::wstring& face, int points) {

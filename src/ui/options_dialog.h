@@ -27,6 +27,10 @@ class OptionsDialog {
   [[nodiscard]] bool IsOpen() const { return created_ && form_.InModalLoop(); }
   platform::Form& form() { return form_; }
 
+  // What the drop-down list shows: the user's pick once the dialog exists,
+  // else the prepared choice.
+  [[nodiscard]] int ComboSelection() const;
+
   // The OK button; false when a check kept the dialog open.
   bool ButtonOKClick();
 
@@ -91,7 +95,8 @@ class OptionsDialog {
 OptionsDialog& OptionsForm();
 
 // Opens the options dialog from the Install button (the folder, the
-// drop-down list, the components or the user information need the user).
+// drop-down list, the components or the user information need the user);
+// a silent run shows no dialog.
 void OpenOptionsDialog();
 
 // The installation folder as OK completes it (the text trimmed, without a

@@ -462,3 +462,41 @@ TEST_F(UiFlow, LongTextsWrapInsteadOfRunningIntoEachOther) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UiFlow, InstallButtonChecksTheDropDownAndTheFreeSpace) {
+  Product p("uichecks");
+  const std::string pkg = Package(p,
+                                  "CustomComboBox=1\r\nCustomComboBoxName=Edition\r\nCustomComboBoxItems=Home##Office\r\n"
+                                  "CustomComponents=1\r\nCalcCompoSize=1\r\n",
+                                  "[Components]\r\n0=Huge*?More than any disk*?x*?1000000000000000*?YES*?YES\r\n");
+  // Silent: the prepared choice stands; too little space ends with 5.
+  EXPECT_EQ(RunSetup(pkg, {{"/S"}}).exitCode, 5);
+  UiSession ui(pkg);
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+  // The free-space question first: No stays on the welcome screen.
+  ui.Click("TFormMain", "BInstall");
+  auto box = ui.WaitBoxWith("doesn't contain enough free space");
+  ASSERT_TRUE(box);
+  EXPECT_TRUE(Contains(box->text, "Drive C:")) << box->text;
+  ui.Answer("No");
+  ASSERT_TRUE(ui.Wait("TFormMain", "LOptions", "visible", "1"));
+  EXPECT_EQ(ui.Control("TFormMain", "BInstall")["text"], "&Install");
+  // Yes goes on, but nothing is chosen in the drop-down list: the dialog.
+  ui.Click("TFormMain", "BInstall");
+  ASSERT_TRUE(ui.WaitBoxWith("doesn't contain enough free space"));
+  ui.Answer("Yes");
+  ASSERT_TRUE(ui.WaitForm("TFormOptions"));
+  ui.Select("TFormOptions", "ComboBox1", 0);
+  ui.Click("TFormOptions", "ButtonOK");
+  ASSERT_TRUE(ui.WaitGone("TFormOptions"));
+  ui.Click("TFormMain", "BInstall");
+  ASSERT_TRUE(ui.WaitBoxWith("doesn't contain enough free space"));
+  ui.Answer("Yes");
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "text", "&Finish"));
+  ui.Click("TFormMain", "BInstall");
+  EXPECT_EQ(ui.WaitExit(), 0);
+}
+
+}  // namespace
