@@ -500,3 +500,84 @@ TEST_F(UiFlow, InstallButtonChecksTheDropDownAndTheFreeSpace) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UiFlow, ScopeShowsTheShieldForAUserWithoutRights) {
+  Product p("uishield");
+  const std::string pkg = Package(p, "InstallLevel=3\r\nAltInstallDir={INSTALLDIR} All\r\n");
+  RunOptions o;
+  o.env = {{"EK_TEST_AS_STANDARD_USER", "1"}};
+  UiSession ui(pkg, o);
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+  EXPECT_EQ(ui.Control("TFormMain", "BInstall")["shield"], "0");
+  for (const char* item : {"RadioGroup1.1", "RadioGroup1.0"}) {
+    SCOPED_TRACE(item);
+    ui.Click("TFormMain", "LOptions");
+    ASSERT_TRUE(ui.WaitForm("TFormOptions"));
+    ui.Click("TFormOptions", item);
+    ASSERT_TRUE(ui.Wait("TFormOptions", item, "checked", "1"));
+    ui.Click("TFormOptions", "ButtonOK");
+    ASSERT_TRUE(ui.WaitGone("TFormOptions"));
+    EXPECT_EQ(ui.Control("TFormMain", "BInstall")["shield"], std::string(item) == "RadioGroup1.1" ? "1" : "0");
+  }
+  ui.Close("TFormMain");
+  EXPECT_EQ(ui.WaitExit(), 11);
+}
+
+TEST_F(UiFlow, CommandsAtOkStopOrHalt) {
+  for (const char* kind : {"STOP", "HALT"}) {
+    SCOPED_TRACE(kind);
+    Product p("uicommand");
+    const std::string pkg = Package(p, "", std::string("[Commands]\r\n0=IF 1=1*?") + kind +
+                                               "(Not with this folder)*?HIDE*?AT FOLDER SELECT DIALOG*?NO*?*?NO\r\n");
+    UiSession ui(pkg);
+    ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+    ui.Click("TFormMain", "LOptions");
+    ASSERT_TRUE(ui.WaitForm("TFormOptions"));
+    ui.Click("TFormOptions", "ButtonOK");
+    ASSERT_TRUE(ui.WaitBoxWith("Not with this folder"));
+    ui.Answer("OK");
+    if (std::string(kind) == "HALT") {
+      EXPECT_EQ(ui.WaitExit(), 9);
+      continue;
+    }
+    // Stopped: the dialog stays open with the user's entries.
+    EXPECT_TRUE(ui.WaitForm("TFormOptions", 3000));
+    ui.Close("TFormOptions");
+    ASSERT_TRUE(ui.WaitGone("TFormOptions"));
+    ui.Close("TFormMain");
+    EXPECT_EQ(ui.WaitExit(), 11);
+  }
+}
+
+TEST_F(UiFlow, CustomFieldBrowsingAndNoPrintLink) {
+  Product p("uicustom");
+  p.AddConfigFile("license.txt", "Text.\r\n");
+  const std::string pkg = Package(p,
+                                  "DialogUserInfo=1\r\nQueryCustom=1\r\nQueryCustomName=Data folder\r\n"
+                                  "QueryCustomType=3\r\nDialogLicense=1\r\nSetupParameters=-hideprint\r\n",
+                                  "[License]\r\n(Default)=license.txt\r\n");
+  UiSession ui(pkg);
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+  ui.Click("TFormMain", "LLicense");
+  ASSERT_TRUE(ui.WaitForm("TFormLicense"));
+  EXPECT_EQ(ui.Control("TFormLicense", "LPrint")["visible"], "0");
+  ui.Click("TFormLicense", "Button1");
+  ASSERT_TRUE(ui.WaitGone("TFormLicense"));
+  ui.Click("TFormMain", "LOptions");
+  ASSERT_TRUE(ui.WaitForm("TFormOptions"));
+  EXPECT_EQ(ui.Control("TFormOptions", "Button3")["visible"], "1");
+  ui.SetText("TFormOptions", "ECustomInfo", "C:\\somewhere");
+  // Cancelling the folder browser of the custom field empties it.
+  ui.Click("TFormOptions", "Button3");
+  ASSERT_TRUE(ui.WaitBox());
+  ui.Answer("Cancel");
+  EXPECT_TRUE(ui.Wait("TFormOptions", "ECustomInfo", "text", ""));
+  ui.Close("TFormOptions");
+  ASSERT_TRUE(ui.WaitGone("TFormOptions"));
+  ui.Close("TFormMain");
+  EXPECT_EQ(ui.WaitExit(), 11);
+}
+
+}  // namespace

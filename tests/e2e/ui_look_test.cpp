@@ -182,3 +182,82 @@ TEST_F(UiLook, EveryWindowHoldsItsLayoutAt144Dpi) {
 }
 
 }  // namespace
+
+namespace {
+
+// An icon file with one 32-bit image of size x size in one colour.
+std::string Ico(int size, uint32_t argb) {
+  std::string s;
+  auto put32 = [&](uint32_t v) { s.append(reinterpret_cast<const char*>(&v), 4); };
+  auto put16 = [&](uint16_t v) { s.append(reinterpret_cast<const char*>(&v), 2); };
+  put16(0);
+  put16(1);
+  put16(1);
+  s.push_back(static_cast<char>(size));
+  s.push_back(static_cast<char>(size));
+  s.push_back(0);
+  s.push_back(0);
+  put16(1);
+  put16(32);
+  const uint32_t bytes = 40 + static_cast<uint32_t>(size * size * 4 + size * 4);
+  put32(bytes);
+  put32(22);
+  put32(40);
+  put32(static_cast<uint32_t>(size));
+  put32(static_cast<uint32_t>(2 * size));
+  put16(1);
+  put16(32);
+  for (int i = 0; i < 6; ++i) put32(0);
+  for (int i = 0; i < size * size; ++i) put32(argb);
+  s.append(static_cast<size_t>(size) * 4, '\0');
+  return s;
+}
+
+TEST_F(UiLook, LogoModesAndKinds) {
+  struct Case {
+    const char* what;
+    const char* file;
+    std::string bytes;
+    const char* gui;
+    const char* setup;
+    const char* rect;
+  } cases[] = {
+      {"icon at its configured size", "eklogo.ico", Ico(48, 0xFF2060C0), "LogoIconSize=48\r\nLogoMode=1\r\n", "",
+       "223,41,48,48"},
+      {"background picture", "eklogo.bmp", Bmp(50, 40, 0x00FF8000), "LogoMode=0\r\n", "", "0,0,494,376"},
+      {"own size at the top, centred", "eklogo.bmp", Bmp(50, 40, 0x00FF8000),
+       "LogoMode=2\r\nLogoAlignClient=0\r\nLogoAutoSize=1\r\nLogoOffset=5\r\n",
+       "SetupParameters=-logocenter\r\n", "222,5,50,40"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Product p("uilogo");
+    p.AddConfigFile(c.file, c.bytes);
+    const std::string pkg = Package(p, c.setup, std::string("[GUI]\r\n") + c.gui);
+    UiSession ui(pkg);
+    ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+    auto logo = ui.Control("TFormMain", "Image1");
+    EXPECT_EQ(logo["visible"], "1");
+    EXPECT_EQ(logo["rect"], c.rect);
+    ExpectSound(ui, "TFormMain");
+    ui.Close("TFormMain");
+    EXPECT_EQ(ui.WaitExit(), 11);
+  }
+}
+
+TEST_F(UiLook, FontFileServesTheWindowForTheRun) {
+  const std::string face = "EkF" + std::to_string(::getpid() % 100000);
+  Product p("uifont");
+  p.AddConfigFile("ekfont.ttf", UniqueFont(face.substr(0, 8)));
+  const std::string pkg = Package(p, "CustomTemplate=1\r\n", "[GUI]\r\nFontFile=ekfont.ttf\r\nFontName=" + face + "\r\n");
+  UiSession ui(pkg);
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+  EXPECT_EQ(ui.Control("TFormMain", "LTitle")["font"], face + ",18");
+  EXPECT_EQ(Probe({"font", face})["found"], "1");
+  ui.Close("TFormMain");
+  EXPECT_EQ(ui.WaitExit(), 11);
+  // Removed again at the end, with the temporary folder.
+  EXPECT_EQ(Probe({"font", face})["found"], "0");
+}
+
+}  // namespace
