@@ -9,6 +9,27 @@
 
 namespace ek::platform {
 
+namespace {
+
+// A 32-bit top-down layout of w x h pixels.
+BITMAPINFO Info32(int w, int h) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  return bi;
+}
+
+}  // namespace
+
+void* CreateBitmap32(int width, int height, void** bits) {
+  BITMAPINFO bi = Info32(width, height);
+  return ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
 struct Image::Data {
   int width = 0;
   int height = 0;
@@ -46,15 +67,8 @@ const std::vector<uint32_t>& Image::pixels() const {
 namespace {
 
 HBITMAP MakePremultiplied(const Image& img, const std::vector<uint32_t>& src, bool keyTransparent) {
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = img.width();
-  bi.bmiHeader.biHeight = -img.height();
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HBITMAP bmp = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP bmp = static_cast<HBITMAP>(CreateBitmap32(img.width(), img.height(), &bits));
   if (!bmp) return nullptr;
   auto* out = static_cast<uint32_t*>(bits);
   const uint32_t key = src[static_cast<size_t>(img.height() - 1) * static_cast<size_t>(img.width())] & 0x00FFFFFFu;
@@ -69,6 +83,10 @@ HBITMAP MakePremultiplied(const Image& img, const std::vector<uint32_t>& src, bo
 }
 
 }  // namespace
+
+void* Image::CreatePremultipliedBitmap() const {
+  return data_ ? MakePremultiplied(*this, data_->pixels, false) : nullptr;
+}
 
 void Image::Draw(void* dcHandle, int x, int y, int w, int h, bool keyTransparent) const {
   if (!data_ || w <= 0 || h <= 0) return;
@@ -94,13 +112,7 @@ namespace {
 // The pixels of a 32-bit top-down copy of a bitmap.
 std::vector<uint32_t> ReadPixels(HBITMAP bmp, int w, int h) {
   std::vector<uint32_t> px(static_cast<size_t>(w) * static_cast<size_t>(h));
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bi = Info32(w, h);
   HDC dc = ::GetDC(nullptr);
   const int lines = ::GetDIBits(dc, bmp, 0, static_cast<UINT>(h), px.data(), &bi, DIB_RGB_COLORS);
   ::ReleaseDC(nullptr, dc);
@@ -115,15 +127,8 @@ Image LoadIconImage(const std::wstring& path, int size) {
   UINT id = 0;
   if (::PrivateExtractIconsW(path.c_str(), 0, size, size, &icon, &id, 1, LR_LOADFROMFILE) != 1 || !icon) return {};
   // Drawn onto a transparent 32-bit surface: the icon's own alpha, or its mask.
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = size;
-  bi.bmiHeader.biHeight = -size;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HBITMAP surface = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP surface = static_cast<HBITMAP>(CreateBitmap32(size, size, &bits));
   Image result;
   if (surface) {
     HDC mem = ::CreateCompatibleDC(nullptr);

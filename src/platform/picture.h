@@ -21,6 +21,10 @@ class Image {
   [[nodiscard]] bool hasAlpha() const;
   [[nodiscard]] const std::vector<uint32_t>& pixels() const;
 
+  // A new premultiplied 32-bit bitmap of the picture (an HBITMAP the caller
+  // deletes), as menus draw pictures with their transparency.
+  [[nodiscard]] void* CreatePremultipliedBitmap() const;
+
   // Draws into the destination rectangle (device pixels), scaled. Pictures
   // without alpha may make their bottom-left colour see-through.
   void Draw(void* dc, int x, int y, int w, int h, bool keyTransparent) const;
@@ -29,6 +33,10 @@ class Image {
   struct Data;
   std::shared_ptr<Data> data_;
 };
+
+// A new 32-bit top-down bitmap (an HBITMAP the caller deletes); its pixels
+// in *bits. Nothing when it cannot be made.
+[[nodiscard]] void* CreateBitmap32(int width, int height, void** bits);
 
 // The icon of this size from an icon file (the first icon); invalid on failure.
 [[nodiscard]] Image LoadIconImage(const std::wstring& path, int size);

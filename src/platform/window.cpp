@@ -1858,24 +1858,7 @@ bool PopupMenu::AddItem(const std::wstring& caption, const Image& picture, std::
   if (!::AppendMenuW(impl_->menu, MF_STRING, id, caption.c_str())) return false;
   impl_->handlers.push_back(std::move(onClick));
   if (picture.valid()) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = picture.width();
-    bi.bmiHeader.biHeight = -picture.height();
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bmp = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bmp) {
-      // Premultiplied, as menus draw 32-bit pictures with their alpha.
-      auto* out = static_cast<uint32_t*>(bits);
-      const auto& px = picture.pixels();
-      for (size_t i = 0; i < px.size(); ++i) {
-        const uint32_t p = px[i], a = p >> 24;
-        out[i] = (a << 24) | ((((p >> 16) & 0xFF) * a / 255) << 16) | ((((p >> 8) & 0xFF) * a / 255) << 8) |
-                 ((p & 0xFF) * a / 255);
-      }
+    if (HBITMAP bmp = static_cast<HBITMAP>(picture.CreatePremultipliedBitmap())) {
       MENUITEMINFOW mii{sizeof mii};
       mii.fMask = MIIM_BITMAP;
       mii.hbmpItem = bmp;

@@ -41,10 +41,7 @@ TEST_F(UiExisting, AskAnsweredCancelInstallsBeside) {
   EXPECT_EQ(ui.Control("TFormOptions", "EInstallDir")["text"], p.installDirWin() + " 2.0.0");
   ui.Click("TFormOptions", "ButtonOK");
   ASSERT_TRUE(ui.WaitGone("TFormOptions"));
-  ui.Click("TFormMain", "BInstall");
-  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "text", "&Finish"));
-  ui.Click("TFormMain", "BInstall");
-  EXPECT_EQ(ui.WaitExit(), 0);
+  EXPECT_EQ(InstallAndFinish(ui), 0);
   EXPECT_EQ(ReadFile(p.installDirUnix() + "/readme.txt"), "hello\r\n");
   EXPECT_EQ(ReadFile(p.installDirUnix() + " 2.0.0/readme.txt"), "version 2.0.0\r\n");
 }
@@ -65,10 +62,7 @@ TEST_F(UiExisting, AskAnsweredNoUpdatesInPlace) {
   EXPECT_EQ(opt["Button1"]["enabled"], "0");
   ui.Close("TFormOptions");
   ASSERT_TRUE(ui.WaitGone("TFormOptions"));
-  ui.Click("TFormMain", "BInstall");
-  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "text", "&Finish"));
-  ui.Click("TFormMain", "BInstall");
-  EXPECT_EQ(ui.WaitExit(), 0);
+  EXPECT_EQ(InstallAndFinish(ui), 0);
   EXPECT_EQ(ReadFile(p.installDirUnix() + "/readme.txt"), "version 2.0.0\r\n");
   EXPECT_FALSE(Exists(p.installDirUnix() + " 2.0.0"));
 }
@@ -91,10 +85,7 @@ TEST_F(UiExisting, AskAnsweredYesUninstallsFirst) {
   }
   ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
   EXPECT_FALSE(Exists(p.installDirUnix() + "/readme.txt"));
-  ui.Click("TFormMain", "BInstall");
-  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "text", "&Finish"));
-  ui.Click("TFormMain", "BInstall");
-  EXPECT_EQ(ui.WaitExit(), 0);
+  EXPECT_EQ(InstallAndFinish(ui), 0);
   EXPECT_EQ(ReadFile(p.installDirUnix() + "/readme.txt"), "version 2.0.0\r\n");
 }
 
@@ -116,10 +107,7 @@ TEST_F(UiExisting, OlderVersionQuestion) {
       continue;
     }
     ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
-    ui.Click("TFormMain", "BInstall");
-    ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "text", "&Finish"));
-    ui.Click("TFormMain", "BInstall");
-    EXPECT_EQ(ui.WaitExit(), 0);
+    EXPECT_EQ(InstallAndFinish(ui), 0);
   }
 }
 

@@ -136,10 +136,7 @@ TEST_F(UiFlow, EveryGroupOfTheOptionsDialog) {
   ASSERT_TRUE(ui.WaitGone("TFormOptions"));
   EXPECT_FALSE(ui.Control("TFormMain", "BInstall")["shield"] == "1");
 
-  ui.Click("TFormMain", "BInstall");
-  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "text", "&Finish"));
-  ui.Click("TFormMain", "BInstall");
-  EXPECT_EQ(ui.WaitExit(), 0);
+  EXPECT_EQ(InstallAndFinish(ui), 0);
   const std::string dir = UnixPath(p.installDirWin() + " Mine");
   EXPECT_TRUE(Exists(dir + "/readme.txt"));
   EXPECT_FALSE(Exists(dir + "/docs/guide.txt"));  // the unticked component
@@ -169,10 +166,7 @@ TEST_F(UiFlow, FolderBrowsedKeepsTheProductFolder) {
   }
   ui.Click("TFormOptions", "ButtonOK");
   ASSERT_TRUE(ui.WaitGone("TFormOptions"));
-  ui.Click("TFormMain", "BInstall");
-  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "text", "&Finish"));
-  ui.Click("TFormMain", "BInstall");
-  EXPECT_EQ(ui.WaitExit(), 0);
+  EXPECT_EQ(InstallAndFinish(ui), 0);
   EXPECT_TRUE(Exists(UnixPath(expected) + "/readme.txt"));
 }
 

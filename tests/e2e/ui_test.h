@@ -59,6 +59,15 @@ class UiTest : public SetupRunTest {
     }
   }
 
+  // Install on the welcome screen, Finish on the completion screen; the
+  // setup's exit code.
+  static int InstallAndFinish(UiSession& ui) {
+    ui.Click("TFormMain", "BInstall");
+    EXPECT_TRUE(ui.Wait("TFormMain", "BInstall", "text", "&Finish"));
+    ui.Click("TFormMain", "BInstall");
+    return ui.WaitExit();
+  }
+
   static std::string Desktop() { return UnixPath("C:\\users\\" + WineUser() + "\\Desktop"); }
 };
 

@@ -49,6 +49,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "platform/picture.h"
 #include "window_probe.h"
 
 using namespace ek;
@@ -107,15 +108,23 @@ HWND FindForm(const std::wstring& name) {
   return nullptr;
 }
 
-std::vector<HWND> Children(HWND form) {
+std::vector<HWND> AllChildren(HWND parent) {
   std::vector<HWND> out;
   ::EnumChildWindows(
-      form,
+      parent,
       [](HWND h, LPARAM lp) -> BOOL {
-        if (!probe::ControlName(h).empty()) reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&out));
+  return out;
+}
+
+// The engine's named controls of a form.
+std::vector<HWND> Children(HWND form) {
+  std::vector<HWND> out;
+  for (HWND h : AllChildren(form))
+    if (!probe::ControlName(h).empty()) out.push_back(h);
   return out;
 }
 
@@ -220,27 +229,20 @@ bool Intersect(const RECT& a, const RECT& b) {
          a.bottom > a.top && b.right > b.left && b.bottom > b.top;
 }
 
-std::vector<std::wstring> ComboItems(HWND h) {
+// The item texts of a list box or drop-down list, by its count and text messages.
+std::vector<std::wstring> Items(HWND h, UINT countMsg, UINT textMsg) {
   std::vector<std::wstring> out;
-  const LRESULT n = ::SendMessageW(h, CB_GETCOUNT, 0, 0);
+  const LRESULT n = ::SendMessageW(h, countMsg, 0, 0);
   for (LRESULT i = 0; i < n; ++i) {
     wchar_t buf[1024] = {};
-    ::SendMessageW(h, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
+    ::SendMessageW(h, textMsg, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
     out.emplace_back(buf);
   }
   return out;
 }
 
-std::vector<std::wstring> ListItems(HWND h) {
-  std::vector<std::wstring> out;
-  const LRESULT n = ::SendMessageW(h, LB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < n; ++i) {
-    wchar_t buf[1024] = {};
-    ::SendMessageW(h, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
-    out.emplace_back(buf);
-  }
-  return out;
-}
+std::vector<std::wstring> ComboItems(HWND h) { return Items(h, CB_GETCOUNT, CB_GETLBTEXT); }
+std::vector<std::wstring> ListItems(HWND h) { return Items(h, LB_GETCOUNT, LB_GETTEXT); }
 
 std::wstring Escape(const std::wstring& s) {
   std::wstring o;
@@ -571,14 +573,7 @@ std::vector<HWND> Boxes() {
 int ListBoxes() {
   for (HWND box : Boxes()) {
     std::wstring text, buttons;
-    std::vector<HWND> kids;
-    ::EnumChildWindows(
-        box,
-        [](HWND h, LPARAM lp) -> BOOL {
-          reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&kids));
+    const std::vector<HWND> kids = AllChildren(box);
     for (HWND k : kids) {
       if (!::IsWindowVisible(k)) continue;
       const std::wstring cls = probe::ClassOf(k);
@@ -594,14 +589,7 @@ int ListBoxes() {
 // `containing`, when given).
 int Answer(const std::wstring& button, const std::wstring& containing) {
   for (HWND box : Boxes()) {
-    std::vector<HWND> kids;
-    ::EnumChildWindows(
-        box,
-        [](HWND h, LPARAM lp) -> BOOL {
-          reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&kids));
+    const std::vector<HWND> kids = AllChildren(box);
     if (!containing.empty()) {
       std::wstring text;
       for (HWND k : kids)
@@ -622,14 +610,7 @@ int Answer(const std::wstring& button, const std::wstring& containing) {
 int FileDialog(const std::wstring& path) {
   for (HWND box : Boxes()) {
     HWND edit = nullptr;
-    std::vector<HWND> kids;
-    ::EnumChildWindows(
-        box,
-        [](HWND h, LPARAM lp) -> BOOL {
-          reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&kids));
+    const std::vector<HWND> kids = AllChildren(box);
     for (HWND k : kids)
       if (probe::ClassOf(k) == L"Edit" && ::IsWindowVisible(k)) {
         edit = k;
@@ -739,14 +720,8 @@ int Shot(HWND form, const std::wstring& path) {
   const int w = r.right - r.left, h = r.bottom - r.top;
   HDC screen = ::GetDC(nullptr);
   HDC mem = ::CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  HBITMAP bmp = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP bmp = static_cast<HBITMAP>(ek::platform::CreateBitmap32(w, h, &bits));
   HGDIOBJ old = ::SelectObject(mem, bmp);
   ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
   ::GdiFlush();
