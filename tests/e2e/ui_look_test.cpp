@@ -245,6 +245,30 @@ TEST_F(UiLook, LogoModesAndKinds) {
   }
 }
 
+TEST_F(UiLook, BorderlessWindowIsDraggedByItsLogo) {
+  for (const char* borderless : {"1", "0"}) {
+    SCOPED_TRACE(borderless);
+    Product p("uidrag");
+    p.AddConfigFile("eklogo.bmp", Bmp(80, 60, 0x00406080));
+    const std::string pkg =
+        Package(p, "CustomTemplate=1\r\n", std::string("[GUI]\r\nLogoMode=1\r\nFormBorderless=") + borderless + "\r\n");
+    UiSession ui(pkg);
+    ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+    EXPECT_EQ(ui.Form("TFormMain").at("caption"), std::string(borderless) == "1" ? "0" : "1");
+    const std::string before = ui.Position("TFormMain");
+    const std::string after = ui.Drag("TFormMain", "Image1", -60, 40);
+    // Only a window without a border follows the mouse from its logo.
+    if (std::string(borderless) == "1") {
+      const int bx = std::atoi(before.c_str()), by = std::atoi(before.c_str() + before.find(',') + 1);
+      EXPECT_EQ(after, std::to_string(bx - 60) + "," + std::to_string(by + 40)) << before;
+    } else {
+      EXPECT_EQ(after, before);
+    }
+    ui.Close("TFormMain");
+    EXPECT_EQ(ui.WaitExit(), 11);
+  }
+}
+
 TEST_F(UiLook, FontFileServesTheWindowForTheRun) {
   const std::string face = "EkF" + std::to_string(::getpid() % 100000);
   Product p("uifont");

@@ -215,6 +215,18 @@ int UiSession::MenuPictures() {
 void UiSession::MenuPick(int index) { Do({"menu-pick", std::to_string(index)}); }
 void UiSession::Close(const std::string& form) { Do({"close", form}); }
 
+std::string UiSession::Position(const std::string& form) {
+  for (const auto& l : Do({"position", form}))
+    if (l.rfind("position=", 0) == 0) return l.substr(9);
+  return {};
+}
+
+std::string UiSession::Drag(const std::string& form, const std::string& control, int dx, int dy) {
+  for (const auto& l : Do({"drag", form, control, std::to_string(dx), std::to_string(dy)}))
+    if (l.rfind("position=", 0) == 0) return l.substr(9);
+  return {};
+}
+
 std::vector<std::string> UiSession::LayoutProblems(const std::string& form) {
   std::vector<std::string> out;
   bool answered = false;

@@ -59,6 +59,10 @@ class UiSession {
   int MenuPictures();
   void MenuPick(int index);
   void Close(const std::string& form);
+  // The form's top-left corner on the screen ("x,y"); a drag with the mouse
+  // on a control returns the place after it.
+  std::string Position(const std::string& form);
+  std::string Drag(const std::string& form, const std::string& control, int dx, int dy);
   // Overlapping controls and cut texts, one line each.
   std::vector<std::string> LayoutProblems(const std::string& form);
   // control -> (accessible name, role, tab stop)

@@ -34,6 +34,8 @@
 //   layout <form>                      overlapping controls and cut texts
 //   a11y <form>                        accessible name and role of each control
 //   move <form> <x> <y>                moves the form (screen pixels)
+//   position <form>                    the form's place on the screen
+//   drag <form> <control> <dx> <dy>    the mouse pressed on a control, moved, released
 //   sleep <ms>                         waits (a stand-in for a slow program)
 #include <windows.h>
 #include <oleacc.h>
@@ -530,6 +532,38 @@ bool PressKey(const std::wstring& spec) {
   return ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)) == in.size();
 }
 
+// The left mouse button pressed on the control, moved by dx, dy in steps,
+// released; the form's new place.
+int Drag(HWND form, const std::wstring& name, int dx, int dy) {
+  HWND h = FindControl(form, name);
+  if (!h) return 1;
+  ::SetForegroundWindow(form);
+  RECT r;
+  ::GetWindowRect(h, &r);
+  const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+  auto mouse = [](DWORD flags) {
+    INPUT i{};
+    i.type = INPUT_MOUSE;
+    i.mi.dwFlags = flags;
+    ::SendInput(1, &i, sizeof i);
+  };
+  ::SetCursorPos(x, y);
+  ::Sleep(100);
+  mouse(MOUSEEVENTF_LEFTDOWN);
+  ::Sleep(150);
+  for (int step = 1; step <= 10; ++step) {
+    ::SetCursorPos(x + dx * step / 10, y + dy * step / 10);
+    mouse(MOUSEEVENTF_MOVE);
+    ::Sleep(40);
+  }
+  mouse(MOUSEEVENTF_LEFTUP);
+  ::Sleep(300);
+  RECT w;
+  ::GetWindowRect(form, &w);
+  Out(L"position=" + ToText(w.left) + L"," + ToText(w.top));
+  return 0;
+}
+
 HWND ActiveOfSetup() {
   HWND fg = ::GetForegroundWindow();
   return fg && OfSetup(fg) ? fg : nullptr;
@@ -808,6 +842,13 @@ int Run(const std::vector<std::wstring>& a) {
   if (cmd == L"item" && a.size() >= 5) return Item(f, a[2], ParseInt32Or(a[3], 0), a[4] == L"check");
   if (cmd == L"keys") return Keys(f, std::vector<std::wstring>(a.begin() + 2, a.end()));
   if (cmd == L"close") return ::PostMessageW(f, WM_CLOSE, 0, 0) ? 0 : 1;
+  if (cmd == L"drag" && a.size() >= 5) return Drag(f, a[2], ParseInt32Or(a[3], 0), ParseInt32Or(a[4], 0));
+  if (cmd == L"position") {
+    RECT w;
+    ::GetWindowRect(f, &w);
+    Out(L"position=" + ToText(w.left) + L"," + ToText(w.top));
+    return 0;
+  }
   if (cmd == L"shot" && a.size() >= 3) return Shot(f, a[2]);
   if (cmd == L"move" && a.size() >= 4) {
     ::SetWindowPos(f, nullptr, ParseInt32Or(a[2], 0), ParseInt32Or(a[3], 0), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
