@@ -500,6 +500,9 @@ void MainWindow::SetWaitCaption(const std::wstring& text) {
   LWait->SetText(text);
   CenterHorizontally(LWait, form_.ClientWidth());
 }
+void MainWindow::CenterWaitLabel() {
+  if (created_) CenterHorizontally(LWait, form_.ClientWidth());
+}
 void MainWindow::SetWaitCursor(bool wait) {
   if (created_) form_.SetWaitCursor(wait);
 }
