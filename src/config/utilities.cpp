@@ -5,8 +5,6 @@
 #include "core/setup_state.h"
 #include "base/text.h"
 #include "config/variables.h"
-#include "core/host.h"
-#include "platform/common_dialogs.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 
@@ -76,23 +74,6 @@ std::wstring FindRegAsm() {
   }
   s.RegAsmPath = found;
   return found;
-}
-
-std::wstring BrowseForFolder(const std::wstring& start, bool clearFirst, void* owner) {
-  std::wstring result = clearFirst ? std::wstring() : start;
-  std::wstring initial;
-  std::wstring candidate = StripTrailingBackslash(start);
-  for (int i = 0; i < 3 && !candidate.empty(); ++i) {
-    if (platform::DirectoryExists(candidate)) {
-      initial = candidate;
-      break;
-    }
-    candidate = FolderPart(candidate);
-  }
-  if (auto chosen = platform::PickFolder(owner ? owner : host().Owner(), L"Select Folder", initial)) result = *chosen;
-  if (!result.empty() && (result.back() == L'\\' || result.back() == L'/')) result.pop_back();
-  if (Contains(result, L"~1")) result = LongPathNameOf(result);
-  return result;
 }
 
 }  // namespace ek

@@ -21,11 +21,5 @@ std::wstring EnvironmentValue(std::wstring_view name);
 // one), searched once per run; empty when none exists.
 std::wstring FindRegAsm();
 
-// The folder picker of the options dialog and of the Variables section: the
-// chosen folder without a trailing delimiter and in its long form; when the
-// user chooses nothing, `start`, or the empty text when clearFirst is set.
-// It opens in `start`, or the nearest of its two parents that exists, over
-// `owner` (the main window when none is given).
-std::wstring BrowseForFolder(const std::wstring& start, bool clearFirst, void* owner = nullptr);
 
 }  // namespace ek

@@ -51,7 +51,9 @@ std::optional<std::wstring> PickWithShellBrowser(WindowHandle owner, const std::
 
 }  // namespace
 
-std::optional<std::wstring> PickFolder(WindowHandle owner, const std::wstring& title, const std::wstring& initial) {
+std::optional<std::wstring> PickFolder(WindowHandle owner, const std::wstring& title, const std::wstring& initial,
+                                       bool legacyBrowser) {
+  if (legacyBrowser) return PickWithShellBrowser(owner, title);
   ComPtr<IFileOpenDialog> dialog;
   if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
                                 dialog.put_void())))

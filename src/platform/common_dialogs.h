@@ -20,8 +20,9 @@ struct OpenFileRequest {
 [[nodiscard]] std::optional<std::wstring> ChooseFile(const OpenFileRequest& request);
 
 // The file-open dialog in folder-picking mode (file-system folders that
-// exist), starting in `initialFolder` when it is not empty.
+// exist), starting in `initialFolder` when it is not empty; or the shell's
+// older folder browser (systems before Vista).
 [[nodiscard]] std::optional<std::wstring> PickFolder(WindowHandle owner, const std::wstring& title,
-                                                     const std::wstring& initialFolder);
+                                                     const std::wstring& initialFolder, bool legacyBrowser = false);
 
 }  // namespace ek::platform

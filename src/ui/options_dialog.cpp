@@ -1,6 +1,7 @@
 #include "ui/options_dialog.h"
 
 #include "actions/command_list.h"
+#include "actions/variables_section.h"
 #include "base/record_list.h"
 #include "base/text.h"
 #include "config/language.h"
@@ -550,7 +551,7 @@ std::wstring BrowsedInstallFolder(const std::wstring& old, const std::wstring& c
 void OptionsDialog::BrowseFolderClick() {
   const std::wstring old = TrimFolder(EInstallDir->Text());
   EInstallDir->SetText(old);
-  const std::wstring c = BrowsedInstallFolder(old, BrowseForFolder(old, false, form_.handle()), SetupInt(L"SelectFolderMode", 0));
+  const std::wstring c = BrowsedInstallFolder(old, BrowseForFolder(old, false), SetupInt(L"SelectFolderMode", 0));
   if (c.empty()) return;
   EInstallDir->SetText(c);
   UpdateFreeSpace(c);
@@ -566,7 +567,7 @@ void OptionsDialog::BrowseCustomClick() {
     r.initialPath = ECustomInfo->Text();
     if (auto f = platform::ChooseFile(r)) ECustomInfo->SetText(*f);
   } else if (type == 3) {
-    ECustomInfo->SetText(BrowseForFolder(ECustomInfo->Text(), true, form_.handle()));
+    ECustomInfo->SetText(BrowseForFolder(ECustomInfo->Text(), true));
   }
 }
 

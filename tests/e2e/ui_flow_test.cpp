@@ -575,3 +575,39 @@ TEST_F(UiFlow, CustomFieldBrowsingAndNoPrintLink) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UiFlow, InputBoxOfTheVariablesSection) {
+  struct Case {
+    const char* what;
+    bool ok;
+    const char* value;
+  } cases[] = {{"answered", true, "Grace Hopper"}, {"cancelled by Escape", false, "nobody"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Product p("uiinput");
+    const std::string key = "Software\\EkTest\\" + p.guid();
+    const std::string pkg =
+        Package(p, "", "[Variables]\r\n0=<Typed>*?INPUTBOX*?Your name?*?STRING*?nobody*?DEFAULT\r\n"
+                       "[Registry]\r\n0=HKCU\\" + key + "*?Typed*?REG_SZ*?<Typed>*?Yes*?Yes*?Default\r\n");
+    UiSession ui(pkg);
+    ASSERT_TRUE(ui.WaitForm("TFormInput"));
+    const auto box = ui.Controls("TFormInput");
+    EXPECT_EQ(box.at("LPrompt").at("text"), "Your name?");
+    EXPECT_EQ(ui.Accessibility("TFormInput")["EAnswer"].name, "Your name?");
+    ExpectSound(ui, "TFormInput");
+    if (c.ok) {
+      ui.SetText("TFormInput", "EAnswer", c.value);
+      ui.Click("TFormInput", "ButtonOK");
+    } else {
+      ASSERT_TRUE(ui.Keys("TFormInput", {"escape"}));
+    }
+    ASSERT_TRUE(ui.WaitGone("TFormInput"));
+    ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+    EXPECT_EQ(InstallAndFinish(ui), 0);
+    EXPECT_EQ(RegValue("HKCU", key, "Typed"), c.value);
+  }
+}
+
+}  // namespace
