@@ -270,9 +270,10 @@ TEST_F(UiLook, BorderlessWindowIsDraggedByItsLogo) {
 }
 
 TEST_F(UiLook, FontFileServesTheWindowForTheRun) {
-  const std::string face = "EkF" + std::to_string(::getpid() % 100000);
+  // Eight letters, as the name it replaces in the font file.
+  const std::string face = "EkF" + std::to_string(10000 + ::getpid() % 90000);
   Product p("uifont");
-  p.AddConfigFile("ekfont.ttf", UniqueFont(face.substr(0, 8)));
+  p.AddConfigFile("ekfont.ttf", UniqueFont(face));
   const std::string pkg = Package(p, "CustomTemplate=1\r\n", "[GUI]\r\nFontFile=ekfont.ttf\r\nFontName=" + face + "\r\n");
   UiSession ui(pkg);
   ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
