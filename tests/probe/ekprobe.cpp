@@ -32,6 +32,7 @@
 #include "platform/handles.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "window_probe.h"
 
 using namespace ek;
 using namespace ek::platform;
@@ -239,10 +240,9 @@ BOOL CALLBACK ChildText(HWND child, LPARAM lp) {
   return TRUE;
 }
 
+// Only the big button: the links of the window are buttons too.
 BOOL CALLBACK PressButton(HWND child, LPARAM) {
-  wchar_t cls[64];
-  ::GetClassNameW(child, cls, 64);
-  if (std::wstring(cls) == L"Button" && ::IsWindowVisible(child) && ::IsWindowEnabled(child))
+  if (probe::ControlName(child) == L"BInstall" && ::IsWindowVisible(child) && ::IsWindowEnabled(child))
     ::PostMessageW(child, BM_CLICK, 0, 0);
   return TRUE;
 }
