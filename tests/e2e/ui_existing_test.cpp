@@ -123,6 +123,27 @@ TEST_F(UiExisting, UninstallQuestionDeclinedEndsWith11) {
   EXPECT_EQ(ReadFile(p.installDirUnix() + "/readme.txt"), "hello\r\n");
 }
 
+TEST_F(UiExisting, UninstallQuestionAcceptedRunsTheUninstallerFirst) {
+  Product p("uiaccepted");
+  const std::string pkg = InstallFirstThenBuild(p, "2.0.0", "IfInstalled=0\r\n");
+  UiSession ui(pkg, {}, {p.installDirWin() + "\\Uninstall.exe"});
+  auto box = ui.WaitBoxWith("you must first uninstall");
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->buttons, "Yes|No");
+  ASSERT_TRUE(ui.Answer("Yes"));
+  // The uninstaller's own boxes are confirmed (the question itself may still
+  // be closing when the next look is taken).
+  for (int i = 0; i < 8 && !ui.Wait("TFormMain", "BInstall", "enabled", "1", 3000); ++i) {
+    auto next = ui.WaitBox(10000);
+    if (next && !Contains(next->text, "you must first uninstall"))
+      ui.Answer(Contains(next->buttons, "Yes") ? "Yes" : "OK");
+  }
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+  EXPECT_FALSE(Exists(p.installDirUnix() + "/readme.txt"));
+  EXPECT_EQ(InstallAndFinish(ui), 0);
+  EXPECT_EQ(ReadFile(p.installDirUnix() + "/readme.txt"), "version 2.0.0\r\n");
+}
+
 TEST_F(UiExisting, UpdatePackageNeedsItsInstalledVersion) {
   // Nothing installed: 12, with the message only in an interactive run.
   Product none("uinoupdate");
