@@ -2,6 +2,10 @@
 // questions of an interactive run, and the silent defaults.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "ui_test.h"
 
 using namespace e2e;
@@ -138,6 +142,35 @@ TEST_F(UiExisting, UninstallQuestionAcceptedRunsTheUninstallerFirst) {
     if (next && !Contains(next->text, "you must first uninstall"))
       ui.Answer(Contains(next->buttons, "Yes") ? "Yes" : "OK");
   }
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+  EXPECT_FALSE(Exists(p.installDirUnix() + "/readme.txt"));
+  EXPECT_EQ(InstallAndFinish(ui), 0);
+  EXPECT_EQ(ReadFile(p.installDirUnix() + "/readme.txt"), "version 2.0.0\r\n");
+}
+
+TEST_F(UiExisting, RunningProgramIsAskedAboutBeforeTheSilentUninstall) {
+  Product p("uirunning");
+  const std::string pkg = InstallFirstThenBuild(p, "2.0.0", "IfInstalled=1\r\n");
+  // A program under the installed main program's file name is running.
+  const std::string dump = BuildDir() + "/e2e-work/uirunning-" + std::to_string(::getpid());
+  RemoveAll(dump);
+  std::filesystem::create_directories(dump);
+  cleanup_.push_back(dump);
+  WriteFile(dump + "/readme.txt", ReadFile(BuildDir() + "/bin/argdump.exe"));
+  Background busy(dump + "/readme.txt", {}, {{"EK_ARGDUMP_DIR", WinPath(dump)}, {"EK_ARGDUMP_SLEEP", "90000"}});
+  for (int i = 0; i < 300 && !Exists(dump + "/argdump.log"); ++i) ::usleep(100000);
+  ASSERT_TRUE(Exists(dump + "/argdump.log"));
+  UiSession ui(pkg, {}, {p.installDirWin() + "\\Uninstall.exe"});
+  const std::string question = "Please close \"EkTest uirunning\", then click Retry to continue.";
+  auto box = ui.WaitBoxWith(question);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->buttons, "Retry|Cancel");
+  // Retry looks again: it still runs.
+  ASSERT_TRUE(ui.Answer("Retry"));
+  ::usleep(500000);
+  ASSERT_TRUE(ui.WaitBoxWith(question));
+  // Cancel goes on regardless: the old version is removed without a question.
+  ASSERT_TRUE(ui.Answer("Cancel"));
   ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
   EXPECT_FALSE(Exists(p.installDirUnix() + "/readme.txt"));
   EXPECT_EQ(InstallAndFinish(ui), 0);
