@@ -181,6 +181,35 @@ TEST_F(UiLook, EveryWindowHoldsItsLayoutAt144Dpi) {
   EXPECT_EQ(ui.WaitExit(), 11);
 }
 
+TEST_F(UiLook, InputBoxProgressAndCompletionHoldTheirLayoutAt144Dpi) {
+  const std::string key = "HKCU\\Control Panel\\Desktop";
+  struct Restore {
+    std::string key;
+    ~Restore() { WineOutput({"reg", "delete", key, "/v", "LogPixels", "/f"}); }
+  } restore{key};
+  Reg({"add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f"});
+  Product p("ui144b");
+  const std::string pkg = Package(
+      p, "",
+      "[Variables]\r\n0=<Typed>*?INPUTBOX*?Type the name of the person this copy is registered to:*?STRING*?x*?DEFAULT\r\n"
+      "[Commands]\r\n0=" + WinPath(UiDriverPath()) + "*?sleep - 4000*?HIDE*?AFTER INSTALLATION*?YES*?*?NO\r\n");
+  UiSession ui(pkg);
+  ASSERT_TRUE(ui.WaitForm("TFormInput"));
+  ExpectSound(ui, "TFormInput");
+  ui.Click("TFormInput", "ButtonOK");
+  ASSERT_TRUE(ui.WaitGone("TFormInput"));
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+  ui.Click("TFormMain", "BInstall");
+  ASSERT_TRUE(ui.Wait("TFormMain", "LTitle", "text", "Finishing setup..."));
+  EXPECT_EQ(ui.Form("TFormMain").at("client"), "741x564");
+  ExpectSound(ui, "TFormMain");
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "visible", "1"));
+  EXPECT_EQ(ui.Control("TFormMain", "BInstall")["text"], "&Finish");
+  ExpectSound(ui, "TFormMain");
+  ui.Click("TFormMain", "BInstall");
+  EXPECT_EQ(ui.WaitExit(), 0);
+}
+
 }  // namespace
 
 namespace {
