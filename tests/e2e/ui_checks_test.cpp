@@ -224,4 +224,64 @@ TEST_F(UiChecks, InternetQuestionInBothFormsOfTheMessage) {
   }
 }
 
+TEST_F(UiChecks, PackageMessageWithRetryOpensItsTargetOrIsDeclined) {
+  const std::string argdump = WinPath(BuildDir() + "/bin/argdump.exe");
+  const std::string message = "Ek Tool is missing. Install it from " + argdump;
+  const std::string sections = "[Prerequisites]\r\n0=Ek Tool*?MSGR(" + message + ")*?ANY*?ALL*?NO*?1. File|" +
+                               DumpWin() + "\\argdump.log||;\r\n";
+  RunOptions o;
+  o.env = {{"EK_ARGDUMP_DIR", DumpWin()}};
+  for (const char* answer : {"Cancel", "Retry"}) {
+    SCOPED_TRACE(answer);
+    RemoveAll(dump_ + "/argdump.log");
+    Product p(std::string("uimsgr") + answer);
+    UiSession ui(Package(p, "", sections), o);
+    auto box = ui.WaitBoxWith(message);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->buttons, "Retry|Cancel");
+    ASSERT_TRUE(ui.Answer(answer));
+    if (std::string(answer) == "Cancel") {
+      EXPECT_EQ(ui.WaitExit(), 5);
+      EXPECT_EQ(DumpLines(), 0u);
+      EXPECT_FALSE(Installed(p));
+      continue;
+    }
+    // The target starts; the check, made again, passes once it has run
+    // (until then the message may come once more).
+    for (int i = 0; i < 10 && !ui.Wait("TFormMain", "BInstall", "enabled", "1", 3000); ++i)
+      if (ui.WaitBoxWith(message, 1000)) ui.Answer("Retry");
+    ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+    EXPECT_GE(DumpLines(), 1u);
+    EXPECT_EQ(InstallAndFinish(ui), 0);
+    EXPECT_TRUE(Installed(p));
+  }
+}
+
+TEST_F(UiChecks, SecondApplicationCancelEndsTheSetupEvenWhenFailuresAreAllowed) {
+  const std::string exe = dump_ + "/ekbusy2" + std::to_string(::getpid()) + ".exe";
+  WriteFile(exe, ReadFile(BuildDir() + "/bin/argdump.exe"));
+  const std::string name = std::filesystem::path(exe).filename().string();
+  Background busy(exe, {}, {{"EK_ARGDUMP_DIR", DumpWin()}, {"EK_ARGDUMP_SLEEP", "90000"}});
+  for (int i = 0; i < 300 && DumpLines() == 0; ++i) ::usleep(100000);
+  ASSERT_EQ(DumpLines(), 1u);
+  Product p("uicloseapp2");
+  const std::string pkg = Package(p, "CloseApp2=1\r\nCloseAppFile2=" + name +
+                                         "\r\nCloseAppText2=Second Tool\r\nAllowInstallIfPrereqFailed=1\r\n");
+  UiSession ui(pkg);
+  const std::string question = "Please close \"Second Tool\", then click Retry to continue.";
+  // No limit of Retry answers for the second application.
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    auto box = ui.WaitBoxWith(question);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->buttons, "Retry|Cancel");
+    ASSERT_TRUE(ui.Answer("Retry"));
+    ::usleep(500000);
+  }
+  ASSERT_TRUE(ui.WaitBoxWith(question));
+  ASSERT_TRUE(ui.Answer("Cancel"));
+  EXPECT_EQ(ui.WaitExit(), 5);
+  EXPECT_FALSE(Installed(p));
+}
+
 }  // namespace
