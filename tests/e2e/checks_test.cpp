@@ -115,14 +115,10 @@ TEST_F(Checks, SilentRequirementWithoutARemedyEndsWith5AndInstallsNothing) {
 
 TEST_F(Checks, RunningApplicationIsEndedSilentlyAndAskedAboutInteractively) {
   const std::string exe = dump_ + "/ekbusy" + std::to_string(::getpid()) + ".exe";
-  WriteFile(exe, ReadFile(BuildDir() + "/bin/argdump.exe"));
   const std::string name = std::filesystem::path(exe).filename().string();
   auto startBusy = [&] {
-    RemoveAll(dump_ + "/argdump.log");
-    auto b = std::make_unique<Background>(exe, std::vector<std::string>{},
-                                          std::vector<std::pair<std::string, std::string>>{
-                                              {"EK_ARGDUMP_DIR", DumpWin()}, {"EK_ARGDUMP_SLEEP", "90000"}});
-    for (int i = 0; i < 300 && DumpLines() == 0; ++i) ::usleep(100000);  // running once it has written
+    auto b = StartRunningProgram(exe, dump_);
+    EXPECT_TRUE(b);
     EXPECT_EQ(DumpLines(), 1u);
     return b;
   };

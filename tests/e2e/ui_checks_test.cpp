@@ -42,15 +42,10 @@ class UiChecks : public UiTest {
 
 TEST_F(UiChecks, RunningApplicationAskedUntilTheUserClosesIt) {
   const std::string exe = dump_ + "/ekbusy" + std::to_string(::getpid()) + ".exe";
-  WriteFile(exe, ReadFile(BuildDir() + "/bin/argdump.exe"));
   const std::string name = std::filesystem::path(exe).filename().string();
   auto startBusy = [&] {
-    RemoveAll(dump_ + "/argdump.log");
-    auto b = std::make_unique<Background>(exe, std::vector<std::string>{},
-                                          std::vector<std::pair<std::string, std::string>>{
-                                              {"EK_ARGDUMP_DIR", DumpWin()}, {"EK_ARGDUMP_SLEEP", "90000"}});
-    for (int i = 0; i < 300 && DumpLines() == 0; ++i) ::usleep(100000);  // running once it has written
-    EXPECT_EQ(DumpLines(), 1u);
+    auto b = StartRunningProgram(exe, dump_);
+    EXPECT_TRUE(b);
     return b;
   };
   const std::string question = "Please close \"Busy Tool\", then click Retry to continue.";
@@ -259,11 +254,9 @@ TEST_F(UiChecks, PackageMessageWithRetryOpensItsTargetOrIsDeclined) {
 
 TEST_F(UiChecks, SecondApplicationCancelEndsTheSetupEvenWhenFailuresAreAllowed) {
   const std::string exe = dump_ + "/ekbusy2" + std::to_string(::getpid()) + ".exe";
-  WriteFile(exe, ReadFile(BuildDir() + "/bin/argdump.exe"));
   const std::string name = std::filesystem::path(exe).filename().string();
-  Background busy(exe, {}, {{"EK_ARGDUMP_DIR", DumpWin()}, {"EK_ARGDUMP_SLEEP", "90000"}});
-  for (int i = 0; i < 300 && DumpLines() == 0; ++i) ::usleep(100000);
-  ASSERT_EQ(DumpLines(), 1u);
+  auto busy = StartRunningProgram(exe, dump_);
+  ASSERT_TRUE(busy);
   Product p("uicloseapp2");
   const std::string pkg = Package(p, "CloseApp2=1\r\nCloseAppFile2=" + name +
                                          "\r\nCloseAppText2=Second Tool\r\nAllowInstallIfPrereqFailed=1\r\n");

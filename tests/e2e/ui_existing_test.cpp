@@ -156,10 +156,8 @@ TEST_F(UiExisting, RunningProgramIsAskedAboutBeforeTheSilentUninstall) {
   RemoveAll(dump);
   std::filesystem::create_directories(dump);
   cleanup_.push_back(dump);
-  WriteFile(dump + "/readme.txt", ReadFile(BuildDir() + "/bin/argdump.exe"));
-  Background busy(dump + "/readme.txt", {}, {{"EK_ARGDUMP_DIR", WinPath(dump)}, {"EK_ARGDUMP_SLEEP", "90000"}});
-  for (int i = 0; i < 300 && !Exists(dump + "/argdump.log"); ++i) ::usleep(100000);
-  ASSERT_TRUE(Exists(dump + "/argdump.log"));
+  auto busy = StartRunningProgram(dump + "/readme.txt", dump);
+  ASSERT_TRUE(busy);
   UiSession ui(pkg, {}, {p.installDirWin() + "\\Uninstall.exe"});
   const std::string question = "Please close \"EkTest uirunning\", then click Retry to continue.";
   auto box = ui.WaitBoxWith(question);

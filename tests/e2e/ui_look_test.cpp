@@ -27,6 +27,12 @@ class UiLook : public UiTest {
     for (int i = 0; i < w * h; ++i) put32(bgr);
     return s;
   }
+  // The user's display setting at 144 dpi for as long as the object lives.
+  struct At144Dpi {
+    At144Dpi() { Reg({"add", kDesktop, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f"}); }
+    ~At144Dpi() { Reg({"delete", kDesktop, "/v", "LogPixels", "/f"}); }
+    static constexpr const char* kDesktop = "HKCU\\Control Panel\\Desktop";
+  };
   static void Reg(const std::vector<std::string>& args) {
     std::vector<std::string> a = {"reg"};
     a.insert(a.end(), args.begin(), args.end());
@@ -136,12 +142,7 @@ TEST_F(UiLook, DarkThemeFollowsTheUsersSetting) {
 }
 
 TEST_F(UiLook, EveryWindowHoldsItsLayoutAt144Dpi) {
-  const std::string key = "HKCU\\Control Panel\\Desktop";
-  struct Restore {
-    std::string key;
-    ~Restore() { WineOutput({"reg", "delete", key, "/v", "LogPixels", "/f"}); }
-  } restore{key};
-  Reg({"add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f"});
+  At144Dpi dpi;
   Product p("ui144");
   p.AddConfigFile("license.txt", "License text.\r\n");
   p.AddConfigFile("eklogo.bmp", Bmp(60, 60, 0x00C06020));
@@ -182,12 +183,7 @@ TEST_F(UiLook, EveryWindowHoldsItsLayoutAt144Dpi) {
 }
 
 TEST_F(UiLook, InputBoxProgressAndCompletionHoldTheirLayoutAt144Dpi) {
-  const std::string key = "HKCU\\Control Panel\\Desktop";
-  struct Restore {
-    std::string key;
-    ~Restore() { WineOutput({"reg", "delete", key, "/v", "LogPixels", "/f"}); }
-  } restore{key};
-  Reg({"add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f"});
+  At144Dpi dpi;
   Product p("ui144b");
   const std::string pkg = Package(
       p, "",
