@@ -68,9 +68,7 @@ TEST_F(UiChecks, RunningApplicationAskedUntilTheUserClosesIt) {
   auto busy = startBusy();
   UiSession ui(pkg);
   ASSERT_TRUE(ui.WaitBoxWith(question));
-  ASSERT_TRUE(ui.Answer("Retry"));
-  ::usleep(500000);  // the answered box closes before the next look
-  auto again = ui.WaitBoxWith(question);
+  auto again = RetryAndWaitAgain(ui, question);
   ASSERT_TRUE(again);
   EXPECT_EQ(again->buttons, "Retry|Cancel");
   busy.reset();  // the user closes the application
@@ -263,15 +261,13 @@ TEST_F(UiChecks, SecondApplicationCancelEndsTheSetupEvenWhenFailuresAreAllowed) 
   UiSession ui(pkg);
   const std::string question = "Please close \"Second Tool\", then click Retry to continue.";
   // No limit of Retry answers for the second application.
-  for (int i = 0; i < 4; ++i) {
+  auto box = ui.WaitBoxWith(question);
+  for (int i = 0; i < 4 && box; ++i) {
     SCOPED_TRACE(i);
-    auto box = ui.WaitBoxWith(question);
-    ASSERT_TRUE(box);
     EXPECT_EQ(box->buttons, "Retry|Cancel");
-    ASSERT_TRUE(ui.Answer("Retry"));
-    ::usleep(500000);
+    box = RetryAndWaitAgain(ui, question);
   }
-  ASSERT_TRUE(ui.WaitBoxWith(question));
+  ASSERT_TRUE(box);
   ASSERT_TRUE(ui.Answer("Cancel"));
   EXPECT_EQ(ui.WaitExit(), 5);
   EXPECT_FALSE(Installed(p));

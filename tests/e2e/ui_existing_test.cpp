@@ -164,9 +164,7 @@ TEST_F(UiExisting, RunningProgramIsAskedAboutBeforeTheSilentUninstall) {
   ASSERT_TRUE(box);
   EXPECT_EQ(box->buttons, "Retry|Cancel");
   // Retry looks again: it still runs.
-  ASSERT_TRUE(ui.Answer("Retry"));
-  ::usleep(500000);
-  ASSERT_TRUE(ui.WaitBoxWith(question));
+  ASSERT_TRUE(RetryAndWaitAgain(ui, question));
   // Cancel goes on regardless: the old version is removed without a question.
   ASSERT_TRUE(ui.Answer("Cancel"));
   ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
