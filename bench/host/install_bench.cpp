@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
   e2e::RunOptions o;
   o.args = {"/S"};
   o.timeoutSec = 3600;
+  if (const char* t = std::getenv("EK_STEP_TIMES")) o.env.push_back({"EK_STEP_TIMES", t});
   e2e::RunResult setup = e2e::RunSetup(pkg, o);
   e2e::RemoveAll(p.installDirUnix());
 

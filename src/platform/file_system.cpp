@@ -212,6 +212,15 @@ bool File::Write(const void* data, size_t len) {
   return true;
 }
 
+bool File::SetTimeAndAttributes(std::optional<uint64_t> lastWrite, std::optional<uint32_t> attributes) {
+  if (!IsOpen()) return false;
+  if (!lastWrite && !attributes) return true;
+  FILE_BASIC_INFO info{};  // zero: the time or the attributes stay as they are
+  if (lastWrite) info.LastWriteTime.QuadPart = static_cast<LONGLONG>(*lastWrite);
+  if (attributes) info.FileAttributes = *attributes ? *attributes : FILE_ATTRIBUTE_NORMAL;
+  return ::SetFileInformationByHandle(impl_->handle.get(), FileBasicInfo, &info, sizeof info) != 0;
+}
+
 std::wstring FileVersionText(const std::wstring& path) {
   DWORD handle = 0;
   DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);

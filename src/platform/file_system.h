@@ -76,6 +76,9 @@ class File {
   [[nodiscard]] std::optional<size_t> Read(void* buffer, size_t len);
   [[nodiscard]] bool ReadAt(uint64_t offset, void* buffer, size_t len);
   [[nodiscard]] bool Write(const void* data, size_t len);
+  // The last-write time and the attributes through the open handle, in one
+  // call (nothing given: left as it is); cheaper than two calls by path.
+  [[nodiscard]] bool SetTimeAndAttributes(std::optional<uint64_t> lastWrite, std::optional<uint32_t> attributes);
 
  private:
   struct Impl;
