@@ -21,6 +21,7 @@
 #include "core/setup_state.h"
 #include "install/folder_tree.h"
 #include "install/install_driver.h"
+#include "install/install_journal.h"
 #include "install/uninstall_info.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
@@ -396,6 +397,8 @@ class FileStage {
       absent = false;  // a retry looks again
       const ZipEntry* e = archive_.Entry(static_cast<size_t>(i));
       std::wstring cause;
+      // Named before it is written: a file cut short by a kill is known.
+      if (e) JournalFileAhead(d);
       if (e && ExtractEntryTo(archive_, *e, xd, settings_.setModifyTime, settings_.setAttributes, &cause)) {
         // Only a courtesy to tools that look at creation times.
         if (settings_.stampCreation) Ignore(platform::SetCreationTimeNow(xd));
@@ -404,6 +407,7 @@ class FileStage {
         if (total_ < 50) platform::SleepMs(100);
         return;
       }
+      JournalFileAhead(std::wstring());  // what is there now is not the setup's half
       LogFailure(L"Unable to create file: " + d, cause);
       std::wstring message = FormatAndExpand(LangText(L"Messages", 14, L"Error creating file:"), d);
       if (platform::FileExists(xd))
@@ -474,9 +478,21 @@ void InstallFiles() {
   // A product without payload may ship no data archive at all.
   if (!archive.Open(ArchivePath()) && s.DataArchiveSize != 0) FailDataArchive();
   g_archive = &archive;
+  BatchInstallJournal(true);
   FileStage(archive).Run();
+  JournalFileAhead(std::wstring());  // the last file is complete
+  BatchInstallJournal(false);
   archive.Close();
   g_archive = nullptr;
+}
+
+bool UnpackArchiveEntry(const std::wstring& archivePath, size_t index, const std::wstring& dest) {
+  DataArchive archive;
+  if (!archive.Open(archivePath)) return false;
+  const ZipEntry* e = archive.Entry(index);
+  const bool ok = e && ExtractEntryTo(archive, *e, dest, false, false);
+  archive.Close();
+  return ok;
 }
 
 }  // namespace ek

@@ -21,6 +21,7 @@
 #include "install/environment_action.h"
 #include "install/file_install.h"
 #include "install/ini_action.h"
+#include "install/install_journal.h"
 #include "install/others_action.h"
 #include "install/registry_action.h"
 #include "install/shortcut_action.h"
@@ -359,9 +360,11 @@ constexpr InstallStep kInstallSteps[] = {
     {L"Start", &Start},
     {L"ShowInstallScreen", &ShowInstallScreen},
     {L"ResetInstallState", &ResetInstallState},
+    {L"RecoverInterruptedInstallations", &RecoverInterruptedInstallations},
     {L"OpenInformationFile", &OpenInformationFile},
     {L"DropRecordedCommands", &DropRecordedCommands},
     {L"WriteUninstallGeneralKeys", &WriteUninstallGeneralKeys},
+    {L"StartInstallJournal", &StartInstallJournal},
     {L"CopyDataArchive", &CopyDataArchive},
     {L"CopyFiles", &CopyFiles},
     {L"CreateShortcuts", &CreateShortcuts},
@@ -379,6 +382,7 @@ constexpr InstallStep kInstallSteps[] = {
     {L"RegisterProduct", &RegisterProduct},
     {L"SaveInformationFile", &SaveInformationFile},
     {L"HandOverInformationFile", &HandOverInformationFile},
+    {L"EndInstallJournal", &EndInstallJournal},
     {L"ScheduleUpdater", &ScheduleUpdater},
     {L"Finish", &Finish},
 };
@@ -413,6 +417,7 @@ std::wstring InstalledInfoFilePath() {
 
 void FailDataArchive() {
   auto& s = State();
+  EndInstallJournal();  // nothing has been installed
   ReleaseDocuments();
   s.UninstallIni.reset();
   if (!s.Relaunched) FinalCleanup();
@@ -433,6 +438,8 @@ void AbortInstall(bool fromFileStage) {
     if (platform::FileExists(uninstaller))
       RunProcess(nullptr, uninstaller, L"/T /S /R", platform::kSwShowNormal, true, false, true);
   }
+  // Rolled back, or an update left as it is: nothing for a later run to finish.
+  EndInstallJournal();
   s.HadErrors = true;
   WriteLog(L"ExitCode=9");
   if (!s.Relaunched) FinalCleanup();

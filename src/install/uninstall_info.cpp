@@ -23,6 +23,8 @@ bool IsSystemFolder(const std::wstring& dir) {
 
 }  // namespace
 
+std::wstring InformationFileGuid() { return ExpandVariables(PickLanguageText(SetupString(L"GUID"))); }
+
 void WriteUninstallGeneralKeys() {
   auto& s = State();
   if (!s.UninstallIni) return;
@@ -40,7 +42,7 @@ void WriteUninstallGeneralKeys() {
       for (int i = 0; i <= 33; ++i)
         u.WriteString(uninstall::kUpdater, ToText(i), uninstall::MessageLine(ExpandVariables(LangText(L"Updater", i))));
   }
-  u.WriteString(G, key::kGuid, ExpandVariables(PickLanguageText(SetupString(L"GUID"))));
+  u.WriteString(G, key::kGuid, InformationFileGuid());
   u.WriteBool(G, L"AllUsers", s.AllUsers);
   u.WriteBool(G, L"Admin", s.IsAdmin);
   u.WriteBool(G, key::kX64, s.Is64BitEngine);

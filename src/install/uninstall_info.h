@@ -10,5 +10,7 @@ namespace ek {
 // The product, installation, uninstaller and updater keys, and the
 // [Messages] / [Updater] texts.
 void WriteUninstallGeneralKeys();
+// The product's key as the information file records it.
+std::wstring InformationFileGuid();
 
 }  // namespace ek

@@ -71,6 +71,7 @@ struct RunOptions {
   std::string answer = "default";  // how message boxes are answered
   bool pressInstall = false;        // a user who presses the big button (Install, then Finish)
   std::vector<std::pair<std::string, std::string>> env;
+  bool watchDialogs = true;  // false: no box answerer (a helper program beside the one under test)
 };
 
 struct RunResult {
@@ -83,6 +84,18 @@ struct RunResult {
 
 // Runs a Windows program (any .exe) under Wine and waits for it.
 RunResult RunWine(const std::string& exeUnixPath, const RunOptions& options);
+// The same in two halves, for tests that act while the program runs.
+struct StartedRun {
+  int pid = -1, watcher = -1;  // Unix processes of the program and of the box answerer
+  std::string dialogLog;
+  int timeoutSec = 120;
+  double started = 0;  // steady clock, seconds
+};
+StartedRun StartWine(const std::string& exeUnixPath, const RunOptions& options);
+RunResult WaitWine(StartedRun& run);
+// Ends the program at once, as a crash or the task manager would (SIGKILL),
+// and waits until it is gone.
+void KillWine(StartedRun& run);
 RunResult RunSetup(const std::string& packageUnixPath, const RunOptions& options = {});
 
 // The setup log left in the temporary folder ("" when none).

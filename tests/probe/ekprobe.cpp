@@ -13,6 +13,8 @@
 //   ekprobe attrs <path>                                       file attributes
 //   ekprobe typelib <file.tlb> <{guid}>                        writes an empty type library
 //   ekprobe font <face name>                                   found=1 when a new process sees the face
+//   ekprobe lock <path> <seconds> <readyfile>                  holds the file open, shared with no one;
+//                                                              writes readyfile once it does
 #include <windows.h>
 #include <shlwapi.h>
 #include <oleauto.h>
@@ -290,6 +292,19 @@ int Dialogs(int argc, wchar_t** argv) {
   return 0;
 }
 
+// A program that has the file open for itself, as an editor or a running
+// service would.
+int Lock(int argc, wchar_t** argv) {
+  if (argc < 5) return 2;
+  platform::UniqueFile h(::CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  Out(L"locked", h ? L"1" : L"0");
+  if (!h) return 1;
+  FILE* ready = _wfopen(argv[4], L"wb");
+  if (ready) std::fclose(ready);
+  ::Sleep(static_cast<DWORD>(_wtoi(argv[3])) * 1000);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -306,5 +321,6 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"folder") return Folder(argc, argv);
   if (cmd == L"font") return Font(argc, argv);
   if (cmd == L"dialogs") return Dialogs(argc, argv);
+  if (cmd == L"lock") return Lock(argc, argv);
   return 2;
 }
