@@ -63,5 +63,7 @@ struct WorkingSet {
 };
 [[nodiscard]] WorkingSet ProcessWorkingSet();
 [[nodiscard]] std::wstring LastErrorText();
+// The text of a Windows error code (also of the Internet functions), with the code.
+[[nodiscard]] std::wstring ErrorCodeText(uint32_t code);
 
 }  // namespace ek::platform

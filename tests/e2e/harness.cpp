@@ -319,12 +319,24 @@ double SteadySeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-void StopWatcher(StartedRun& run, RunResult* result) {
+// Ends the box answerer and the probe beside the program and collects what
+// they wrote.
+void StopHelpers(StartedRun& run, RunResult* result) {
   if (run.watcher > 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ::kill(run.watcher, SIGKILL);
     ::waitpid(run.watcher, nullptr, 0);
     run.watcher = -1;
+  }
+  if (run.beside > 0) {
+    ::kill(run.beside, SIGKILL);
+    ::waitpid(run.beside, nullptr, 0);
+    run.beside = -1;
+    std::istringstream lines(ReadFile(run.besideLog));
+    std::string l;
+    while (std::getline(lines, l))
+      if (!l.empty() && result) result->alongside.push_back(l);
+    RemoveAll(run.besideLog);
   }
   std::istringstream in(ReadFile(run.dialogLog));
   std::string line;
@@ -343,6 +355,14 @@ StartedRun StartWine(const std::string& exe, const RunOptions& options) {
   std::vector<std::string> watcher = {"wine", ProbePath(), "dialogs", std::to_string(options.timeoutSec + 5),
                                       WinPath(run.dialogLog), options.answer + (options.pressInstall ? "+press" : "")};
   if (options.watchDialogs) run.watcher = Spawn(watcher, BaseEnvironment({}), -1);
+  if (!options.alongside.empty()) {
+    run.besideLog = BuildDir() + "/e2e-work/beside-" + std::to_string(::getpid()) + "-" + Hex(Rng()(), 8) + ".txt";
+    std::vector<std::string> probe = {"wine", ProbePath()};
+    probe.insert(probe.end(), options.alongside.begin(), options.alongside.end());
+    const int fd = ::open(run.besideLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    run.beside = Spawn(probe, BaseEnvironment({}), fd);
+    if (fd >= 0) ::close(fd);
+  }
   std::vector<std::string> argv = {"wine", exe};
   argv.insert(argv.end(), options.args.begin(), options.args.end());
   run.started = SteadySeconds();
@@ -355,7 +375,7 @@ RunResult WaitWine(StartedRun& run) {
   result.exitCode = run.pid > 0 ? WaitFor(run.pid, run.timeoutSec, &result.timedOut, &result.peakKb) : -1;
   run.pid = -1;
   result.seconds = SteadySeconds() - run.started;
-  StopWatcher(run, &result);
+  StopHelpers(run, &result);
   return result;
 }
 
@@ -365,7 +385,7 @@ void KillWine(StartedRun& run) {
     ::waitpid(run.pid, nullptr, 0);
     run.pid = -1;
   }
-  StopWatcher(run, nullptr);
+  StopHelpers(run, nullptr);
   // The server closes the handles of the dead process before the next
   // program can look at its files.
   std::vector<std::string> sync = {"wine", "cmd.exe", "/c", "exit", "0"};
@@ -379,6 +399,42 @@ RunResult RunWine(const std::string& exe, const RunOptions& options) {
 }
 
 RunResult RunSetup(const std::string& package, const RunOptions& options) { return RunWine(package, options); }
+
+HttpServer::HttpServer() {
+  static std::atomic<int> counter{0};
+  root_ = BuildDir() + "/e2e-work/http-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  RemoveAll(root_);
+  fs::create_directories(root_ + "/files");
+  const std::string portFile = root_ + "/port";
+  const pid_t pid = Spawn({"python3", SourceDir() + "/tests/e2e/http_server.py", root_, portFile}, BaseEnvironment({}), -1);
+  if (pid <= 0) return;
+  pid_ = pid;
+  for (int i = 0; i < 200 && !Exists(portFile); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  port_ = std::atoi(ReadFile(portFile).c_str());
+}
+
+HttpServer::~HttpServer() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  RemoveAll(root_);
+}
+
+std::string HttpServer::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + "/" + path;
+}
+
+void HttpServer::AddFile(const std::string& name, const std::string& bytes) { WriteFile(root_ + "/files/" + name, bytes); }
+
+std::vector<std::string> HttpServer::Requests() const {
+  std::vector<std::string> out;
+  std::istringstream in(ReadFile(root_ + "/requests.log"));
+  std::string line;
+  while (std::getline(in, line))
+    if (!line.empty()) out.push_back(line);
+  return out;
+}
 
 std::string ReadSetupLog() {
   const std::string p = TempUnix() + "/EKSETUPLOG.TXT";

@@ -71,6 +71,9 @@ struct RunOptions {
   std::string answer = "default";  // how message boxes are answered
   bool pressInstall = false;        // a user who presses the big button (Install, then Finish)
   std::vector<std::pair<std::string, std::string>> env;
+  // ekprobe arguments of a probe that runs beside the program and is ended
+  // with it; its output lines come back in RunResult::alongside.
+  std::vector<std::string> alongside;
   bool watchDialogs = true;  // false: no box answerer (a helper program beside the one under test)
 };
 
@@ -78,6 +81,7 @@ struct RunResult {
   int exitCode = -1;
   bool timedOut = false;
   std::vector<std::string> dialogs;  // "caption\ttext" of each answered box
+  std::vector<std::string> alongside;  // output lines of the probe beside it
   long peakKb = 0;                   // peak resident memory of the process
   double seconds = 0;                // wall time
 };
@@ -86,8 +90,8 @@ struct RunResult {
 RunResult RunWine(const std::string& exeUnixPath, const RunOptions& options);
 // The same in two halves, for tests that act while the program runs.
 struct StartedRun {
-  int pid = -1, watcher = -1;  // Unix processes of the program and of the box answerer
-  std::string dialogLog;
+  int pid = -1, watcher = -1, beside = -1;  // Unix processes: the program, the box answerer, the probe beside
+  std::string dialogLog, besideLog;
   int timeoutSec = 120;
   double started = 0;  // steady clock, seconds
 };
@@ -105,6 +109,28 @@ std::vector<std::string> LogLines();
 bool LogHasLine(const std::string& line);
 bool LogHasLineStartingWith(const std::string& prefix);
 std::vector<std::string> EktmpFolders();  // EKTMP* names in the temporary folder
+
+// The download tests' HTTP server (tests/e2e/http_server.py) on 127.0.0.1
+// and a free port, for as long as the object lives.
+class HttpServer {
+ public:
+  HttpServer();
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+  bool running() const { return port_ > 0; }
+  // "http://127.0.0.1:<port>/<path>"
+  std::string Url(const std::string& path) const;
+  // Served at /files/<name>, /slow/<name> and /redirect/<name>.
+  void AddFile(const std::string& name, const std::string& bytes);
+  // "METHOD target agent=... pragma=..." of every request so far.
+  std::vector<std::string> Requests() const;
+
+ private:
+  std::string root_;
+  int pid_ = -1;
+  int port_ = 0;
+};
 
 // Runs ekprobe.exe and returns its key=value lines.
 std::map<std::string, std::string> Probe(const std::vector<std::string>& args);
