@@ -213,7 +213,6 @@ void SleepMs(uint32_t ms) { ::Sleep(ms); }
 void ExitNow(uint32_t code) { ::ExitProcess(code); }
 uint32_t CurrentProcessId() { return ::GetCurrentProcessId(); }
 
-<<<<<<< HEAD
 WorkingSet ProcessWorkingSet() {
   PROCESS_MEMORY_COUNTERS m{};
   m.cb = sizeof m;
@@ -221,11 +220,7 @@ WorkingSet ProcessWorkingSet() {
   return {m.WorkingSetSize, m.PeakWorkingSetSize};
 }
 
-std::wstring LastErrorText() {
-  DWORD err = ::GetLastError();
-=======
 std::wstring ErrorCodeText(uint32_t code) {
->>>>>>> main
   wchar_t* msg = nullptr;
   ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                    code, 0, reinterpret_cast<LPWSTR>(&msg), 0, nullptr);
