@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -33,6 +34,9 @@ class IniDocument {
   void Parse(std::wstring_view text);
   // Lines joined with CR LF, a blank line between sections.
   [[nodiscard]] std::wstring Serialize() const;
+  // The same text in pieces, in order: a large document is written without
+  // being held a second time as one text.
+  void SerializeTo(const std::function<void(std::wstring_view)>& write) const;
   void Clear();
 
   [[nodiscard]] const std::wstring* Find(std::wstring_view section, std::wstring_view key) const;
@@ -55,8 +59,22 @@ class IniDocument {
   void EraseSection(std::wstring_view section);
 
  private:
-  struct SectionIndex {
-    std::unordered_map<std::wstring, size_t> keys;  // folded key -> first entry
+  // A section's keys, without regard to case, to the first entry with each:
+  // an open-addressing table of entry numbers that finds the key in the
+  // entries themselves, four bytes a slot (a node per key with a folded copy
+  // of it would weigh more than many a short entry).
+  class SectionIndex {
+   public:
+    [[nodiscard]] size_t Find(const std::vector<Entry>& entries, std::wstring_view key) const;
+    // Indexes entries[i], whose key is not indexed yet.
+    void Add(const std::vector<Entry>& entries, size_t i);
+    // Indexes every entry again; of equal keys the first counts.
+    void Rebuild(const std::vector<Entry>& entries);
+
+   private:
+    void Grow(const std::vector<Entry>& entries);
+    std::vector<uint32_t> slots_;  // entry number + 1; 0 is free
+    size_t count_ = 0;
   };
   [[nodiscard]] Section* FindSectionMutable(std::wstring_view section);
   [[nodiscard]] size_t FindSectionIndex(std::wstring_view section) const;

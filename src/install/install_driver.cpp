@@ -49,7 +49,7 @@ std::wstring TempInfoPath() { return State().SetupTempDir + L"\\" + std::wstring
 void SaveUninstallIni() {
   auto& s = State();
   if (!s.UninstallIni) return;
-  if (platform::WriteTextFile(TempInfoPath(), s.UninstallIni->Serialize(), TextEncoding::Utf8Bom)) return;
+  if (WriteInformationFile(TempInfoPath(), *s.UninstallIni)) return;
   LogFailure(L"Unable to write file: " + TempInfoPath(), FailureCause());
   s.HadErrors = true;
 }

@@ -40,11 +40,11 @@ class Journal {
  public:
   bool Open() const { return changes_.IsOpen(); }
 
-  void Start(const std::wstring& folder, const std::wstring& picture) {
+  void Start(const std::wstring& folder, const std::wstring& header, const IniDocument& info) {
     folder_ = folder;
     // Without its journal the installation goes on as it always could; only
     // a kill would then leave its traces.
-    if (!platform::WriteTextFile(InFolder(folder, kPictureName), picture, TextEncoding::Utf8)) return;
+    if (!WriteInformationFile(InFolder(folder, kPictureName), info, header)) return;
     if (!changes_.Create(InFolder(folder, kChangesName))) return;
     lastSection_.clear();
     pending_.clear();
@@ -193,13 +193,12 @@ void Complete(Interrupted& j) {
   if (j.update) {
     // An aborted update stays installed: its information file is the
     // picture of the installed version with what the update added.
-    if (!j.informationFile.empty() &&
-        platform::WriteTextFile(ExtendedPath(j.informationFile), j.info.Serialize(), TextEncoding::Utf8Bom))
+    if (!j.informationFile.empty() && WriteInformationFile(ExtendedPath(j.informationFile), j.info))
       WriteLog(L"Interrupted update recorded: " + j.informationFile);
   } else if (HasListEntries(j.info)) {
     const std::wstring uninstaller = InFolder(j.folder, L"Uninstall.exe");
     const bool ready =
-        platform::WriteTextFile(InFolder(j.folder, uninstall::kInfoFileName), j.info.Serialize(), TextEncoding::Utf8Bom) &&
+        WriteInformationFile(InFolder(j.folder, uninstall::kInfoFileName), j.info) &&
         j.uninstallIndex >= 0 &&
         UnpackArchiveEntry(InFolder(j.folder, L"ekdatafile.zip"), static_cast<size_t>(j.uninstallIndex), uninstaller);
     if (ready) {
@@ -224,8 +223,7 @@ void StartInstallJournal() {
   picture += std::wstring(kUpdateKey) + L"=" + BoolText(s.UpdateMode) + L"\r\n";
   picture += std::wstring(kInformationFileKey) + L"=" + InstalledInfoFilePath() + L"\r\n";
   picture += std::wstring(kUninstallIndexKey) + L"=" + ToText(SetupInt(L"UninstallIndex", -1)) + L"\r\n\r\n";
-  picture += s.UninstallIni->Serialize();
-  g_journal.Start(s.SetupTempDir, picture);
+  g_journal.Start(s.SetupTempDir, picture, *s.UninstallIni);
   if (g_journal.Open()) ObserveListChanges(&Observe);
 }
 

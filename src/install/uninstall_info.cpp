@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "base/uninstall_entries.h"
 #include "config/variables.h"
+#include "platform/file_system.h"
 
 namespace ek {
 
@@ -22,6 +23,14 @@ bool IsSystemFolder(const std::wstring& dir) {
 }
 
 }  // namespace
+
+bool WriteInformationFile(const std::wstring& path, const IniDocument& info, std::wstring_view header) {
+  platform::Utf8FileWriter out;
+  if (!out.Create(path, true)) return false;
+  out.Write(header);
+  info.SerializeTo([&](std::wstring_view piece) { out.Write(piece); });
+  return out.Close();
+}
 
 std::wstring InformationFileGuid() { return ExpandVariables(PickLanguageText(SetupString(L"GUID"))); }
 

@@ -85,6 +85,24 @@ class File {
   std::unique_ptr<Impl> impl_;
 };
 
+// A text file written in UTF-8 piece by piece through a buffer of bounded
+// size: a large text is never held whole a second time.
+class Utf8FileWriter {
+ public:
+  // Creates or replaces the file; with the byte-order mark when asked.
+  [[nodiscard]] bool Create(const std::wstring& path, bool byteOrderMark);
+  void Write(std::wstring_view text);
+  // Writes what is left; false when the file could not be created or any
+  // write failed.
+  [[nodiscard]] bool Close();
+
+ private:
+  [[nodiscard]] bool Flush();
+  File file_;
+  std::string buffer_;
+  bool ok_ = false;
+};
+
 // A file as a ZIP byte source.
 class FileByteSource : public ByteSource {
  public:
