@@ -19,7 +19,7 @@ size_t FoldedHash(std::wstring_view key) {
 
 }  // namespace
 
-size_t IniDocument::SectionIndex::Find(const std::vector<Entry>& entries, std::wstring_view key) const {
+size_t IniDocument::SectionIndex::Find(const Entries& entries, std::wstring_view key) const {
   if (slots_.empty()) return npos;
   const size_t mask = slots_.size() - 1;
   for (size_t at = FoldedHash(key) & mask;; at = (at + 1) & mask) {
@@ -29,7 +29,7 @@ size_t IniDocument::SectionIndex::Find(const std::vector<Entry>& entries, std::w
   }
 }
 
-void IniDocument::SectionIndex::Add(const std::vector<Entry>& entries, size_t i) {
+void IniDocument::SectionIndex::Add(const Entries& entries, size_t i) {
   // At most half full, so that a search ends soon at a free slot.
   if ((count_ + 1) * 2 > slots_.size()) Grow(entries);
   const size_t mask = slots_.size() - 1;
@@ -39,7 +39,7 @@ void IniDocument::SectionIndex::Add(const std::vector<Entry>& entries, size_t i)
   ++count_;
 }
 
-void IniDocument::SectionIndex::Grow(const std::vector<Entry>& entries) {
+void IniDocument::SectionIndex::Grow(const Entries& entries) {
   std::vector<uint32_t> old = std::move(slots_);
   slots_.assign(std::max<size_t>(8, old.size() * 2), 0);
   const size_t mask = slots_.size() - 1;
@@ -51,7 +51,7 @@ void IniDocument::SectionIndex::Grow(const std::vector<Entry>& entries) {
   }
 }
 
-void IniDocument::SectionIndex::Rebuild(const std::vector<Entry>& entries) {
+void IniDocument::SectionIndex::Rebuild(const Entries& entries) {
   slots_.clear();
   count_ = 0;
   for (size_t i = 0; i < entries.size(); ++i)

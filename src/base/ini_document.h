@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -21,9 +22,13 @@ class IniDocument {
     std::wstring value;
     bool hasValue = true;  // a line without "=" carries a name only
   };
+  // In blocks, not one array: a list of thousands of entries grows without
+  // copying itself into an ever larger array (and holding both meanwhile),
+  // and what Find returns stays where it is while entries are added.
+  using Entries = std::deque<Entry>;
   struct Section {
     std::wstring name;
-    std::vector<Entry> entries;
+    Entries entries;
   };
 
   IniDocument() = default;
@@ -65,14 +70,14 @@ class IniDocument {
   // of it would weigh more than many a short entry).
   class SectionIndex {
    public:
-    [[nodiscard]] size_t Find(const std::vector<Entry>& entries, std::wstring_view key) const;
+    [[nodiscard]] size_t Find(const Entries& entries, std::wstring_view key) const;
     // Indexes entries[i], whose key is not indexed yet.
-    void Add(const std::vector<Entry>& entries, size_t i);
+    void Add(const Entries& entries, size_t i);
     // Indexes every entry again; of equal keys the first counts.
-    void Rebuild(const std::vector<Entry>& entries);
+    void Rebuild(const Entries& entries);
 
    private:
-    void Grow(const std::vector<Entry>& entries);
+    void Grow(const Entries& entries);
     std::vector<uint32_t> slots_;  // entry number + 1; 0 is free
     size_t count_ = 0;
   };
