@@ -53,6 +53,15 @@ struct LocalDate {
 [[nodiscard]] std::wstring CommandLineFull();        // GetCommandLineW
 [[nodiscard]] std::vector<std::wstring> CommandLineArgs();  // arguments after the program path
 
+// ExitWindowsEx(EWX_REBOOT). The environment variable EK_TEST_RESTART_RECORD
+// names a file to which the request is appended instead ("EWX_REBOOT" and a
+// line break): the seam through which the tests see a restart that Wine
+// must not carry out.
+[[nodiscard]] bool RequestRestart();
+// Enables the shutdown privilege in the process's own token; false when the
+// token cannot be opened or the privilege was not granted.
+[[nodiscard]] bool EnableShutdownPrivilege();
+
 void SleepMs(uint32_t ms);
 [[noreturn]] void ExitNow(uint32_t code);
 [[nodiscard]] uint32_t CurrentProcessId();
