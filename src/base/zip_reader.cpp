@@ -24,7 +24,7 @@ constexpr uint32_t kLocalSig = 0x04034b50;
 constexpr size_t kEocdSize = 22;
 constexpr size_t kCentralSize = 46;
 constexpr size_t kLocalSize = 30;
-constexpr size_t kInChunk = 64 * 1024;
+constexpr size_t kInChunk = 256 * 1024;
 constexpr size_t kOutChunk = ZipReader::kPieceSize;
 constexpr size_t kPiecesAhead = 2;  // inflated pieces waiting for the sink, at most
 

@@ -74,7 +74,7 @@ class ZipReader {
   // thread for large entries only.
   [[nodiscard]] ZipError ExtractAhead(const ZipEntry& entry, ByteSink& sink);
 
-  static constexpr size_t kPieceSize = 128 * 1024;
+  static constexpr size_t kPieceSize = 512 * 1024;
 
  private:
   struct Buffers;

@@ -17,6 +17,7 @@
 
 #include "harness.h"
 #include "setup_run_test.h"
+#include "ui_test.h"
 
 using namespace e2e;
 namespace fs = std::filesystem;
@@ -258,6 +259,46 @@ TEST_F(InstallFaults, KilledInTheFileStageTheNextRunInstallsEverythingAndTheUnin
     EXPECT_EQ(Uninstall(dir).exitCode, 0);
     EXPECT_EQ(SnapshotDiff(before, TakeSnapshot()), "");
   }
+}
+
+// The file stage writes a large file in pieces on the window's thread: the
+// window must go on answering between them, and the close question must
+// come up in the middle of the file, not after it.
+class InstallFaultsUi : public UiTest {};
+
+TEST_F(InstallFaultsUi, TheCloseQuestionComesInTheMiddleOfALargeFileAndYesRollsBack) {
+  const size_t bigSize = 512u * 1024 * 1024;
+  const Snapshot before = TakeSnapshot();
+  Product p("bigcancel");
+  p.AddPayload("big.bin", std::string(bigSize, '\0'));
+  p.AddPayload("after.txt", "after\r\n");
+  p.AddRecord("big.bin|<InstallDir>\\data\\big.bin|11");
+  p.AddRecord("after.txt|<InstallDir>\\after.txt|11");
+  regKeys_.push_back("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + p.guid());
+  const std::string pkg = Package(p);
+  RemoveAll(p.dir() + "/big.bin");
+  const std::string dir = p.installDirUnix(), big = dir + "/data/big.bin";
+  UiSession ui(pkg);
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+  ui.Click("TFormMain", "BInstall");
+  bool inTheMiddle = false;
+  for (int i = 0; i < 12000 && !inTheMiddle; ++i) {
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(big, ec);
+    inTheMiddle = !ec && size > 0 && size < bigSize;
+    if (!ec && size == bigSize) break;
+    if (!inTheMiddle) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_TRUE(inTheMiddle) << "the large file was not seen being written";
+  ui.Close("TFormMain");
+  ASSERT_TRUE(ui.WaitBoxWith("cancel the installation"));
+  // The question holds the window's thread: the file is still unfinished.
+  EXPECT_LT(fs::file_size(big), bigSize);
+  ui.Answer("Yes", "cancel the installation");
+  EXPECT_EQ(ui.WaitExit(), 9);
+  EXPECT_FALSE(Exists(big));
+  EXPECT_FALSE(Exists(dir + "/after.txt"));
+  EXPECT_EQ(SnapshotDiff(before, TakeSnapshot()), "");
 }
 
 }  // namespace
