@@ -17,5 +17,7 @@ bool IsNewerFile(const std::wstring& newFile, const std::wstring& installedFile,
 void DropOthersEntries(const std::wstring& path);
 // Unpacks the uninstaller entry for a roll-back, when the package has one.
 void UnpackUninstallerForRollback();
+// Unpacks the entry of a record number from a data archive to a file.
+[[nodiscard]] bool UnpackArchiveEntry(const std::wstring& archivePath, size_t index, const std::wstring& dest);
 
 }  // namespace ek

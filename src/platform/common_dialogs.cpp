@@ -29,7 +29,13 @@ std::optional<std::wstring> ChooseFile(const OpenFileRequest& r) {
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.lpstrTitle = r.title.empty() ? nullptr : r.title.c_str();
   ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-  if (!::GetOpenFileNameW(&ofn)) return std::nullopt;
+  // The dialog's library, loaded only when it is needed: imported, it
+  // would add several megabytes to every run's working set, for a dialog
+  // that few runs show.
+  UniqueModule comdlg(::LoadLibraryW(L"comdlg32.dll"));
+  using OpenFn = BOOL(WINAPI*)(OPENFILENAMEW*);
+  const auto open = comdlg ? reinterpret_cast<OpenFn>(reinterpret_cast<void*>(::GetProcAddress(comdlg.get(), "GetOpenFileNameW"))) : nullptr;
+  if (!open || !open(&ofn)) return std::nullopt;
   return std::wstring(file.data());
 }
 
