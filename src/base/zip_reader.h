@@ -28,6 +28,7 @@ struct ZipEntry {
   uint32_t externalAttributes = 0;
   bool isDirectory = false;
   bool safeName = false;  // relative, no drive, no "..": may be joined to a folder
+  uint64_t regionEnd = 0;  // where the entry's stretch of the archive ends (the next header)
 
   // Stored by an MS-DOS/Windows host: the low byte of the external
   // attributes then carries the file attributes.
@@ -55,6 +56,8 @@ enum class ZipError {
 class ZipReader {
  public:
   // Reads the central directory. The source must outlive the reader.
+  // Archives whose entries overlap, share a name (ignoring case) or declare
+  // sizes their data cannot have are refused as Corrupt.
   [[nodiscard]] ZipError Open(ByteSource& source);
   [[nodiscard]] const std::vector<ZipEntry>& Entries() const { return entries_; }
   // First entry with exactly this name ("\" and "/" equivalent).
@@ -63,6 +66,8 @@ class ZipReader {
   [[nodiscard]] ZipError Extract(const ZipEntry& entry, ByteSink& sink);
 
  private:
+  [[nodiscard]] ZipError CheckLayout();
+
   ByteSource* source_ = nullptr;
   uint64_t centralStart_ = 0;  // entry data must lie before the central directory
   std::vector<ZipEntry> entries_;

@@ -1,0 +1,23 @@
+// What a name may look like before it is joined to a folder on Windows. The
+// names come from archives and information files that may have been made by
+// anybody, so a name that Windows would read differently from how it is
+// written is refused rather than repaired. Pure.
+#pragma once
+
+#include <string_view>
+
+namespace ek {
+
+// A name that Windows opens as a device in every folder: CON, PRN, AUX, NUL,
+// COM0 to COM9, LPT0 to LPT9 (also with the superscript digits), CONIN$,
+// CONOUT$ and CLOCK$, in any case, also followed by an extension or blanks
+// ("aux.txt", "NUL .log").
+[[nodiscard]] bool IsDeviceName(std::wstring_view component);
+
+// One component of a path that means exactly what it says: not empty, no
+// separator, drive or stream colon, wildcard or control code, no trailing
+// dot or blank (Windows drops them, so "a." and "a" would be one file and
+// "... " would climb), and not a device name.
+[[nodiscard]] bool IsPlainPathComponent(std::wstring_view component);
+
+}  // namespace ek
