@@ -53,6 +53,16 @@ struct LocalDate {
 [[nodiscard]] std::wstring CommandLineFull();        // GetCommandLineW
 [[nodiscard]] std::vector<std::wstring> CommandLineArgs();  // arguments after the program path
 
+// The first call of both programs, before anything can load a DLL by name:
+// DLLs are then looked for in the system folder only, never beside the
+// program (a Downloads folder holds whatever else was downloaded) or in the
+// current folder. A DLL given by its full path still loads from there.
+void RestrictDllSearch();
+// A function of a DLL of the system folder, loaded on first use and kept for
+// the life of the process; null when either is missing. The programs import
+// at start-up only DLLs that Windows itself never looks for beside them.
+[[nodiscard]] void* SystemProcedure(const wchar_t* dll, const char* name);
+
 void SleepMs(uint32_t ms);
 [[noreturn]] void ExitNow(uint32_t code);
 [[nodiscard]] uint32_t CurrentProcessId();

@@ -13,6 +13,8 @@
 //   ekprobe attrs <path>                                       file attributes
 //   ekprobe typelib <file.tlb> <{guid}>                        writes an empty type library
 //   ekprobe font <face name>                                   found=1 when a new process sees the face
+//   ekprobe loadlib <name.dll>                                 path= of the DLL Windows loads for the name,
+//                                                              the ordinary way (no restricted search)
 #include <windows.h>
 #include <shlwapi.h>
 #include <oleauto.h>
@@ -290,6 +292,17 @@ int Dialogs(int argc, wchar_t** argv) {
   return 0;
 }
 
+// The ordinary LoadLibrary by name, as any program that does not restrict
+// its DLL search does it: the control of the planting test.
+int LoadLib(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  HMODULE module = ::LoadLibraryW(argv[2]);
+  wchar_t path[MAX_PATH] = {};
+  if (module) ::GetModuleFileNameW(module, path, MAX_PATH);
+  Out(L"path", path);
+  return module ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -306,5 +319,6 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"folder") return Folder(argc, argv);
   if (cmd == L"font") return Font(argc, argv);
   if (cmd == L"dialogs") return Dialogs(argc, argv);
+  if (cmd == L"loadlib") return LoadLib(argc, argv);
   return 2;
 }
