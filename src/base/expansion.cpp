@@ -39,11 +39,26 @@ constexpr BuiltInVariable kVariables[] = {
 int g_depth = 0;
 constexpr int kMaxDepth = 12;
 
+// The characters the outermost expansion and everything nested in it have
+// read and written so far (see kExpansionWork).
+size_t g_work = 0;
+
+// Takes `amount` from the work budget; false (and nothing more may be done)
+// when the budget does not hold it.
+bool Spend(size_t amount) {
+  if (amount > kExpansionWork - g_work) {
+    g_work = kExpansionWork;
+    return false;
+  }
+  g_work += amount;
+  return true;
+}
+
 // Every occurrence of `from` (ignoring case) becomes `to`, unless the text
 // would then pass `limit` characters: then nothing changes. False when
 // nothing was replaced.
 bool ReplaceWithin(std::wstring& t, std::wstring_view from, std::wstring_view to, size_t limit) {
-  if (from.empty()) return false;
+  if (from.empty() || !Spend(t.size())) return false;
   std::vector<size_t> hits;
   for (size_t h = FindNoCase(t, from, 0); h != npos; h = FindNoCase(t, from, h + from.size())) hits.push_back(h);
   if (hits.empty()) return false;
@@ -51,6 +66,7 @@ bool ReplaceWithin(std::wstring& t, std::wstring_view from, std::wstring_view to
     const size_t room = limit > t.size() ? limit - t.size() : 0;
     if (hits.size() > room / (to.size() - from.size())) return false;
   }
+  if (!Spend(t.size() + hits.size() * to.size())) return false;
   std::wstring out;
   out.reserve(t.size() - hits.size() * from.size() + hits.size() * to.size());
   size_t pos = 0;
@@ -132,6 +148,7 @@ class Expansion {
     ExpandComponents();
     if (t_.find(L'[') != std::wstring::npos) ExpandFunctions();
 
+    if (!Spend(t_.size())) return std::move(t_);
     index_.Rebuild(t_);
     if (!index_.HasOpening()) return std::move(t_);
     static constexpr struct {
@@ -175,12 +192,13 @@ class Expansion {
   // asked only when the name occurs. Keeps the index current.
   template <typename ValueOf>
   void ReplaceName(std::wstring_view name, ValueOf valueOf) {
-    if (!index_.MayContain(name) || FindNoCase(t_, name) == npos) return;
-    if (ReplaceWithin(t_, name, valueOf(), limit_)) index_.Rebuild(t_);
+    if (!index_.MayContain(name) || !Spend(t_.size()) || FindNoCase(t_, name) == npos) return;
+    if (ReplaceWithin(t_, name, valueOf(), limit_) && Spend(t_.size())) index_.Rebuild(t_);
   }
 
   // Only the first "<COMPONENT...>" token is evaluated.
   void ExpandComponents() {
+    if (!Spend(t_.size())) return;
     const size_t start = FindNoCase(t_, L"<COMPONENT");
     if (start == npos) return;
     const size_t close = t_.find(L'>', start);
@@ -198,6 +216,7 @@ class Expansion {
                                                        L"GETVERMINX[", L"POSX[",     L"UPPERCASEX["};
     for (size_t f = 0; f < std::size(kFunctions); ++f) {
       const std::wstring_view name = kFunctions[f];
+      if (!Spend(t_.size())) return;
       const size_t at = FindNoCase(t_, name);
       if (at == npos) continue;
       const size_t argStart = at + name.size();
@@ -260,7 +279,8 @@ std::wstring ExpandWith(std::wstring_view text, VariableSource& source) {
   if (t.empty()) return t;
   t = ReplaceAll(t, L"<#>", L"\r\n");
   if (t.find_first_of(L"<[") == std::wstring::npos) return t;
-  if (g_depth >= kMaxDepth) return t;
+  if (g_depth == 0) g_work = 0;
+  if (g_depth >= kMaxDepth || !Spend(t.size() + 1)) return t;
   struct DepthGuard {
     DepthGuard() { ++g_depth; }
     ~DepthGuard() { --g_depth; }

@@ -49,6 +49,12 @@ struct BuiltInVariable {
 // times over) comes near it.
 inline constexpr size_t kExpansionAllowance = size_t{1} << 20;
 
+// However its values nest, one expansion (with everything nested in it)
+// reads and writes at most about this many characters; past it, the
+// placeholders not yet replaced stay as written. A real text costs a few
+// thousand; the bound keeps the time of a hostile one to milliseconds.
+inline constexpr size_t kExpansionWork = size_t{16} << 20;
+
 // Replaces every placeholder that the source can resolve; never fails.
 // Values of the source may themselves be expanded (through this function);
 // nesting deeper than a fixed limit leaves the inner text as written.
