@@ -1,11 +1,38 @@
 #include "base/ini_document.h"
 
+#include <atomic>
+
 namespace ek {
+
+void IniDocument::Changed() {
+  static std::atomic<uint64_t> revisions{0};
+  revision_ = ++revisions;
+}
+
+IniDocument::IniDocument(IniDocument&& other) noexcept
+    : sections_(std::move(other.sections_)),
+      index_(std::move(other.index_)),
+      sectionIndex_(std::move(other.sectionIndex_)),
+      revision_(other.revision_) {
+  other.Clear();
+}
+
+IniDocument& IniDocument::operator=(IniDocument&& other) noexcept {
+  if (this != &other) {
+    sections_ = std::move(other.sections_);
+    index_ = std::move(other.index_);
+    sectionIndex_ = std::move(other.sectionIndex_);
+    revision_ = other.revision_;
+    other.Clear();
+  }
+  return *this;
+}
 
 void IniDocument::Clear() {
   sections_.clear();
   index_.clear();
   sectionIndex_.clear();
+  Changed();
 }
 
 void IniDocument::Parse(std::wstring_view text) {
@@ -51,6 +78,7 @@ void IniDocument::Parse(std::wstring_view text) {
     idx.emplace(FoldCase(entry.key), current->entries.size());  // first occurrence wins
     current->entries.push_back(std::move(entry));
   }
+  Changed();
 }
 
 std::wstring IniDocument::Serialize() const {
@@ -144,6 +172,7 @@ IniDocument::Section& IniDocument::EnsureSection(std::wstring_view section) {
 }
 
 void IniDocument::WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
+  Changed();
   Section& s = EnsureSection(section);
   const size_t si = static_cast<size_t>(&s - sections_.data());
   auto& keys = index_[si].keys;
@@ -191,7 +220,10 @@ void IniDocument::DeleteKey(std::wstring_view section, std::wstring_view key) {
       removed = true;
     }
   }
-  if (removed) ReindexSection(s);
+  if (removed) {
+    ReindexSection(s);
+    Changed();
+  }
 }
 
 void IniDocument::EraseSection(std::wstring_view section) {
@@ -200,6 +232,7 @@ void IniDocument::EraseSection(std::wstring_view section) {
   sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(s));
   index_.erase(index_.begin() + static_cast<std::ptrdiff_t>(s));
   ReindexAll();
+  Changed();
 }
 
 }  // namespace ek
