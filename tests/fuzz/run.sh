@@ -15,7 +15,7 @@ seeds="$here/corpus/$name"
 scratch="$work/$name"
 rm -rf "$scratch/corpus"
 mkdir -p "$scratch/corpus"
-args=(-artifact_prefix="$scratch/" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048)
+args=(-artifact_prefix="$scratch/" -print_final_stats=1 -timeout=30 -rss_limit_mb=2048)
 case "$limit" in
   *s) args+=(-max_total_time="${limit%s}") ;;
   *) args+=(-runs="$limit") ;;
