@@ -5,6 +5,8 @@ set -u
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 : "${WINEPREFIX:=@EK_WINEPREFIX@}"
 export WINEPREFIX
+# Files with non-ASCII names need a UTF-8 locale on the Unix side.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1 && [ -z "${EK_NO_XVFB:-}" ]; then

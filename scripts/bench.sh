@@ -3,6 +3,9 @@
 # same command. Arguments: the install benchmark's big-file size in MB and
 # small-file count (defaults 500 and 10000).
 set -euo pipefail
+# Wine names Unix files in the locale's character set: without UTF-8,
+# installed files with non-ASCII names cannot be created.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$(bash "$root/scripts/configure.sh")"
 cmake --build "$build" -j"$(nproc)"

@@ -9,6 +9,7 @@ command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-6
 command -v wine >/dev/null || need+=(wine wine64)
 command -v xvfb-run >/dev/null || need+=(xvfb xauth)
 command -v cmake >/dev/null || need+=(cmake)
+command -v g++ >/dev/null || need+=(g++)
 command -v ninja >/dev/null || need+=(ninja-build)
 command -v zip >/dev/null || need+=(zip)
 command -v unzip >/dev/null || need+=(unzip)

@@ -2,6 +2,9 @@
 # Builds the engine and the builder, packs the demo product of examples/demo,
 # installs it silently under Wine and shows what it installed.
 set -euo pipefail
+# Wine names Unix files in the locale's character set: without UTF-8,
+# installed files with non-ASCII names cannot be created.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$(bash "$root/scripts/configure.sh")"
 cmake --build "$build" -j"$(nproc)" --target Setup Uninstall host_tools wineprefix

@@ -2,6 +2,9 @@
 # Runs the end-to-end harness directly (after a build), with gtest arguments,
 # for example: bash scripts/e2e.sh --gtest_filter='Startup.*'
 set -euo pipefail
+# Wine names Unix files in the locale's character set: without UTF-8,
+# installed files with non-ASCII names cannot be created.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${EK_BUILD:-$root/build}"
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all EK_BUILD_DIR="$build" EK_SOURCE_DIR="$root"

@@ -1,28 +1,61 @@
 #include "actions/command_list.h"
 
+#include "actions/command_verbs.h"
 #include "actions/process_launch.h"
-#include "core/setup_log.h"
-#include "core/setup_state.h"
 #include "base/record_list.h"
+#include "base/result.h"
 #include "base/text.h"
+#include "base/uninstall_entries.h"
+#include "config/archive_extract.h"
 #include "config/utilities.h"
 #include "config/variables.h"
-#include "config/archive_extract.h"
+#include "core/host.h"
+#include "core/setup_log.h"
+#include "core/setup_state.h"
 #include "core/uninstall_journal.h"
 #include "platform/file_system.h"
 #include "platform/shell.h"
 #include "platform/ui.h"
-#include "core/host.h"
 
 namespace ek {
 namespace {
 
+constexpr size_t kFieldCount = 7;
+
 const wchar_t* const kStageTexts[] = {L"", L"BEFORE INSTALLATION", L"AT USER INFORMATION DIALOG",
                                       L"AT FOLDER SELECT DIALOG", L"CLICK INSTALL", L"AFTER INSTALLATION"};
+
+// The moments of a later uninstallation that stage 6 records commands for.
+struct UninstallMoment {
+  std::wstring_view stageText;
+  const uninstall::List<uninstall::ExecEntry>* list;
+};
+const UninstallMoment kUninstallMoments[] = {
+    {L"START UNINSTALLATION", &uninstall::kExecAtUninstallStart},
+    {L"BEFORE UNINSTALLATION", &uninstall::kExecBeforeUninstall},
+    {L"AFTER UNINSTALLATION", &uninstall::kExecAfterUninstall},
+};
+
+// One record at stages 1 to 5: the command and parameters expanded, the
+// window, wait and elevate fields read.
+struct Command {
+  std::wstring command, parameters;
+  int show = platform::kSwShowNormal;
+  bool wait = false;
+  bool elevate = false;
+};
 
 bool YesOrPlus(const std::wstring& field) {
   const std::wstring u = ToUpperAscii(field);
   return u == L"YES" || u == L"+";
+}
+
+int ShowModeOf(const std::wstring& window) {
+  const std::wstring w = ToUpperAscii(window);
+  if (w == L"MAXIMIZED") return platform::kSwShowMaximized;
+  if (w == L"MINIMIZED") return platform::kSwShowMinimized;
+  if (w == L"HIDE") return platform::kSwHide;
+  return platform::kSwShowNormal;
 }
 
 platform::MsgResult Box(const std::wstring& text, platform::MsgIcon icon, platform::MsgButtons buttons) {
@@ -37,6 +70,229 @@ std::wstring ExpandKeepingExitCode(const std::wstring& field) {
 }
 
 std::wstring NoQuotes(const std::wstring& t) { return ReplaceAll(t, L"\"", L""); }
+
+// ---- filters -------------------------------------------------------------
+
+bool CommandsSuppressed() {
+  const auto& s = State();
+  return (s.Silent && Switch(L"-nocmdifsilent")) || (s.UpdateMode && Switch(L"-nocmdifupdate"));
+}
+
+// "32" in the bitness field: 32-bit Windows only; "64": 64-bit Windows only.
+bool RunsOnThisSystem(const std::wstring& bitness) {
+  const bool is64 = State().Is64BitOS;
+  return !(Contains(bitness, L"32") && is64) && !(Contains(bitness, L"64") && !is64);
+}
+
+// Stage 6: the commands of an uninstallation moment go into the information
+// file with their window, wait and elevate fields as written.
+void RecordForUninstaller(const std::wstring& stageText, const std::wstring& command, const std::wstring& parameters,
+                          const std::vector<std::wstring>& f) {
+  for (const auto& moment : kUninstallMoments)
+    if (stageText == moment.stageText) AddToUninstallList(*moment.list, {command, parameters, f[2], f[4], f[6]});
+}
+
+// ---- the steps, in the order in which they claim a record -----------------
+// Each returns true when the record was its own; the record ends there.
+
+// IF left=right / IF left!=right, then EXIT, MSG(...), IFMSG(...)command,
+// HALT(...) or STOP(...) in the parameters.
+bool ConditionHolds(const std::wstring& condition) {
+  const size_t ne = condition.find(L"!=");
+  const size_t eq = condition.find(L'=');
+  if (ne == std::wstring::npos && eq == std::wstring::npos) return false;
+  const bool inequality = ne != std::wstring::npos;
+  const size_t at = inequality ? ne : eq;
+  const std::wstring left = Trim(ExpandVariables(condition.substr(0, at)));
+  const std::wstring right = Trim(ExpandVariables(condition.substr(at + (inequality ? 2 : 1))));
+  return EqualsNoCaseAscii(left, right) != inequality;
+}
+
+void ShowInformation(const Command&, const std::wstring& text, const std::wstring&) {
+  if (!State().Silent) Box(text, platform::MsgIcon::Information, platform::MsgButtons::Ok);
+}
+
+void AskThenRun(const Command& c, const std::wstring& text, const std::wstring& commandLine) {
+  if (!State().Silent && Box(text, platform::MsgIcon::Question, platform::MsgButtons::YesNo) == platform::MsgResult::Yes)
+    RunCommandLine(nullptr, commandLine, c.wait, false, c.elevate);
+}
+
+void WarnThen(const std::wstring& text, bool& request) {
+  if (!text.empty() && !State().Silent) Box(text, platform::MsgIcon::Warning, platform::MsgButtons::Ok);
+  request = true;
+}
+
+void Halt(const Command&, const std::wstring& text, const std::wstring&) { WarnThen(text, State().HaltRequested); }
+void Stop(const Command&, const std::wstring& text, const std::wstring&) { WarnThen(text, State().StopRequested); }
+
+struct ConditionalForm {
+  std::wstring_view prefix;
+  // The text between the parentheses (expanded) and what follows the ")".
+  void (*act)(const Command& c, const std::wstring& text, const std::wstring& rest);
+};
+const ConditionalForm kConditionalForms[] = {
+    {L"MSG(", &ShowInformation}, {L"IFMSG(", &AskThenRun}, {L"HALT(", &Halt}, {L"STOP(", &Stop}};
+
+bool Condition(const Command& c) {
+  if (!(c.command.size() > 5 && c.parameters.size() > 3 && StartsWithNoCase(c.command, L"IF "))) return false;
+  if (!ConditionHolds(c.command.substr(3))) return true;
+  if (EqualsNoCaseAscii(c.parameters, L"EXIT")) {
+    // No further command of this run, at any stage.
+    MutableConfig().EraseSection(L"Commands");
+    return true;
+  }
+  for (const auto& form : kConditionalForms) {
+    if (!StartsWithNoCase(c.parameters, form.prefix)) continue;
+    std::wstring text = c.parameters.substr(c.parameters.find(L'(') + 1);
+    const size_t close = text.find(L')');
+    const std::wstring rest = close == std::wstring::npos ? std::wstring() : text.substr(close + 1);
+    if (close != std::wstring::npos) text.resize(close);
+    form.act(c, ExpandVariables(text), rest);
+    return true;
+  }
+  return true;
+}
+
+// IFMSG(question) with a command line in the parameters: asked also in a
+// silent run.
+bool Question(const Command& c) {
+  if (!(c.command.size() > 7 && StartsWithNoCase(c.command, L"IFMSG(") && !c.parameters.empty())) return false;
+  std::wstring q = c.command.substr(6);
+  if (!q.empty() && q.back() == L')') q.pop_back();
+  if (Box(ExpandVariables(q), platform::MsgIcon::Question, platform::MsgButtons::YesNo) == platform::MsgResult::Yes)
+    RunCommandLine(host().Owner(), c.parameters, c.wait, false, c.elevate);
+  return true;
+}
+
+// The downloader is not part of this build yet: every download fails.
+bool DownloadFile(const std::wstring& /*url*/, const std::wstring& /*target*/) { return false; }
+
+// DOWNLOAD:url with the target file in the parameters.
+bool Download(const Command& c) {
+  if (!(c.command.size() >= 13 && StartsWithNoCase(c.command, L"DOWNLOAD:") && !c.parameters.empty())) return false;
+  const std::wstring url = c.command.substr(c.command.find(L':') + 1);
+  if (DownloadFile(url, NoQuotes(c.parameters))) return true;
+  auto& s = State();
+  if (Switch(L"-errorifdwnfail")) s.HadErrors = true;
+  if (Switch(L"-haltifdwnfail")) s.HaltRequested = true;
+  return true;
+}
+
+// CMDVAR: the variables in the lines of a text file are expanded in place.
+bool SubstituteVariablesInFile(const Command& c) {
+  const std::wstring path = ExtendedPath(NoQuotes(c.parameters));
+  if (!platform::FileExists(path)) return true;
+  bool ok = false;
+  DecodedText d = platform::ReadTextFile(path, TextEncoding::Ansi, &ok);
+  if (!ok) return true;
+  std::wstring out;
+  bool changed = false;
+  size_t pos = 0;
+  const std::wstring& t = d.text;
+  while (pos <= t.size()) {
+    size_t end = t.find(L'\n', pos);
+    std::wstring line = t.substr(pos, end == std::wstring::npos ? std::wstring::npos : end - pos);
+    bool cr = !line.empty() && line.back() == L'\r';
+    if (cr) line.pop_back();
+    if (line.find(L'<') != std::wstring::npos) {
+      line = ExpandVariables(line);
+      changed = true;
+    }
+    out += line;
+    if (end == std::wstring::npos) break;
+    out += L"\r\n";
+    pos = end + 1;
+  }
+  // A file that cannot be written back keeps its text; nothing reports it.
+  if (changed) Ignore(platform::WriteTextFile(path, out, d.encoding));
+  return true;
+}
+
+// GETVARIABLES: the [Variables] section evaluated afresh. The variables
+// module does not offer that yet, so the record goes on like one without a
+// [Variables] section.
+bool ReevaluateVariables(const Command&) { return false; }
+
+// SetCurrentDir: the folder of the parameters, or the installation folder.
+bool ChangeCurrentDirectory(const Command& c) {
+  const std::wstring folder = ExtendedPath(c.parameters.empty() ? State().InstallDir : NoQuotes(c.parameters));
+  // A folder that cannot be entered leaves the current one; nothing reports it.
+  if (platform::DirectoryExists(folder)) Ignore(platform::SetCurrentDir(folder));
+  return true;
+}
+
+// AddUninstall: one more file for the uninstaller; without a path the
+// record is no verb.
+bool AddFileForUninstaller(const Command& c) {
+  if (c.parameters.empty()) return false;
+  AddToUninstallList(uninstall::kFiles, {c.parameters});
+  return true;
+}
+
+// The setup's own verbs; false from a verb: the record goes on to the next steps.
+struct SetupVerb {
+  std::wstring_view name;
+  bool (*run)(const Command& c);
+};
+const SetupVerb kSetupVerbs[] = {
+    {L"CMDVAR", &SubstituteVariablesInFile},
+    {L"GETVARIABLES", &ReevaluateVariables},
+    {L"SETCURRENTDIR", &ChangeCurrentDirectory},
+    {L"ADDUNINSTALL", &AddFileForUninstaller},
+};
+
+bool SetupVerbStep(const Command& c) {
+  for (const auto& verb : kSetupVerbs)
+    if (EqualsNoCaseAscii(c.command, verb.name)) return verb.run(c);
+  return false;
+}
+
+bool SystemVerbStep(const Command& c) {
+  const CommandVerb* verb = FindSystemVerb(c.command);
+  if (!verb) return false;
+  verb->run({c.parameters, State().NoLongPathPrefix});
+  return true;
+}
+
+// ZIP:archive with the target folder in the parameters.
+bool ZipExtraction(const Command& c) {
+  if (!(c.command.size() >= 6 && StartsWithNoCase(c.command, L"ZIP:") && !c.parameters.empty())) return false;
+  auto& s = State();
+  const std::wstring target = NoQuotes(c.parameters);
+  // A folder that cannot be made shows in the extraction, which reports it.
+  if (!platform::DirectoryExists(ExtendedPath(target))) Ignore(platform::CreateDirectoryTree(ExtendedPath(target)));
+  const std::wstring archive = c.command.substr(c.command.find(L':') + 1);
+  if (!platform::FileExists(ExtendedPath(archive))) return true;
+  if (ExtractArchiveToFolder(archive, target).ok()) return true;
+  if (!s.Silent) {
+    platform::MessageRequest r;
+    r.text = L"Error extracting files";
+    r.caption = host().Caption();
+    r.icon = platform::MsgIcon::Warning;
+    r.topmost = true;
+    platform::ShowMessage(r);
+  }
+  if (Switch(L"-errorifzipfail")) s.HadErrors = true;
+  if (Switch(L"-haltifzipfail")) s.HaltRequested = true;
+  return true;
+}
+
+bool OpenUrl(const Command& c) {
+  if (!IsUrlCommand(c.command)) return false;
+  platform::ShellOpen(nullptr, L"", c.command, L"", c.show);
+  return true;
+}
+
+// Whatever is left is a program; when it is waited for, LastExitCode tells
+// how it ended.
+bool StartProgram(const Command& c) {
+  RunProcess(nullptr, ProgramOfCommand(c.command), c.parameters, c.show, c.wait, c.elevate, true);
+  return true;
+}
+
+using Step = bool (*)(const Command& c);
+constexpr Step kSteps[] = {&Condition,     &Question,      &Download, &SetupVerbStep,
+                           &SystemVerbStep, &ZipExtraction, &OpenUrl,  &StartProgram};
 
 }  // namespace
 
@@ -54,187 +310,33 @@ std::wstring DescrambleField(std::wstring_view text) {
 
 void RunCommandRecord(int stage, std::wstring_view record) {
   auto& s = State();
-  if (record.empty()) return;
-  if ((s.Silent && Switch(L"-nocmdifsilent")) || (s.UpdateMode && Switch(L"-nocmdifupdate"))) return;
+  if (record.empty() || CommandsSuppressed()) return;
   std::vector<std::wstring> f = SplitRecord(record);
-  if (f.size() < 7) return;
+  if (f.size() < kFieldCount) return;
   if (SetupBool(L"DataSens"))
-    for (int i = 0; i < 7; ++i) f[static_cast<size_t>(i)] = DescrambleField(f[static_cast<size_t>(i)]);
-  if (Contains(f[5], L"32") && s.Is64BitOS) return;
-  if (Contains(f[5], L"64") && !s.Is64BitOS) return;
+    for (size_t i = 0; i < kFieldCount; ++i) f[i] = DescrambleField(f[i]);
+  if (!RunsOnThisSystem(f[5])) return;
   const std::wstring stageText = ToUpperAscii(f[3]);
-  if (stage >= 1 && stage <= 5 && stageText != kStageTexts[stage]) return;
+  if (stage >= kBeforeInstallation && stage <= kAfterInstallation && stageText != kStageTexts[stage]) return;
 
-  std::wstring command, params;
-  if (Switch(L"-exitcodeun")) {
-    command = ExpandVariables(f[0]);
-    params = ExpandVariables(f[1]);
-  } else if (stage == kUninstallRegistration) {
-    command = ExpandKeepingExitCode(f[0]);
-    params = ExpandKeepingExitCode(f[1]);
-  } else {
-    command = ExpandVariables(f[0]);
-    params = ExpandVariables(f[1]);
-  }
-
+  // At stage 6 "<ExitCode>" stays for the uninstaller, unless "-exitcodeun"
+  // asks for the code known now.
+  const bool keepExitCode = stage == kUninstallRegistration && !Switch(L"-exitcodeun");
+  Command c;
+  c.command = keepExitCode ? ExpandKeepingExitCode(f[0]) : ExpandVariables(f[0]);
+  c.parameters = keepExitCode ? ExpandKeepingExitCode(f[1]) : ExpandVariables(f[1]);
   if (stage == kUninstallRegistration) {
-    const wchar_t* section = nullptr;
-    if (stageText == L"START UNINSTALLATION") section = L"ExecAtUninstallStart";
-    else if (stageText == L"BEFORE UNINSTALLATION") section = L"ExecBeforeUninstall";
-    else if (stageText == L"AFTER UNINSTALLATION") section = L"ExecAfterUninstall";
-    if (section && s.UninstallIni)
-      AddToUninstallList(section, command + L"*?" + params + L"*?" + f[2] + L"*?" + f[4] + L"*?" + f[6]);
+    RecordForUninstaller(stageText, c.command, c.parameters, f);
     return;
   }
 
-  const std::wstring window = ToUpperAscii(f[2]);
-  int show = platform::kSwShowNormal;
-  if (window == L"MAXIMIZED") show = platform::kSwShowMaximized;
-  else if (window == L"MINIMIZED") show = platform::kSwShowMinimized;
-  else if (window == L"HIDE") show = platform::kSwHide;
-  const bool wait = YesOrPlus(f[4]);
-  const bool elevate = YesOrPlus(f[6]);
+  c.show = ShowModeOf(f[2]);
+  c.wait = YesOrPlus(f[4]);
+  c.elevate = YesOrPlus(f[6]);
   s.HaltRequested = false;
   s.StopRequested = false;
-  const std::wstring upper = ToUpperAscii(command);
-
-  // A: condition.
-  if (command.size() > 5 && params.size() > 3 && StartsWithNoCase(command, L"IF ")) {
-    const std::wstring cond = command.substr(3);
-    bool truth = false;
-    size_t ne = cond.find(L"!=");
-    size_t eq = cond.find(L'=');
-    if (ne != std::wstring::npos || eq != std::wstring::npos) {
-      const bool inequality = ne != std::wstring::npos;
-      const size_t at = inequality ? ne : eq;
-      const std::wstring left = Trim(ExpandVariables(cond.substr(0, at)));
-      const std::wstring right = Trim(ExpandVariables(cond.substr(at + (inequality ? 2 : 1))));
-      truth = EqualsNoCaseAscii(left, right) != inequality;
-    }
-    if (!truth) return;
-    if (EqualsNoCaseAscii(params, L"EXIT")) {
-      MutableConfig().EraseSection(L"Commands");
-      return;
-    }
-    const bool msg = StartsWithNoCase(params, L"MSG("), halt = StartsWithNoCase(params, L"HALT("),
-               stop = StartsWithNoCase(params, L"STOP("), ifmsg = StartsWithNoCase(params, L"IFMSG(");
-    if (!(msg || halt || stop || ifmsg)) return;
-    std::wstring text = params.substr(params.find(L'(') + 1);
-    size_t close = text.find(L')');
-    const std::wstring rest = close == std::wstring::npos ? std::wstring() : text.substr(close + 1);
-    if (close != std::wstring::npos) text.resize(close);
-    text = ExpandVariables(text);
-    if (msg) {
-      if (!s.Silent) Box(text, platform::MsgIcon::Information, platform::MsgButtons::Ok);
-    } else if (ifmsg) {
-      if (!s.Silent && Box(text, platform::MsgIcon::Question, platform::MsgButtons::YesNo) == platform::MsgResult::Yes)
-        RunCommandLine(nullptr, rest, wait, false, elevate);
-    } else {
-      if (!text.empty() && !s.Silent) Box(text, platform::MsgIcon::Warning, platform::MsgButtons::Ok);
-      if (halt) s.HaltRequested = true;
-      else s.StopRequested = true;
-    }
-    return;
-  }
-  // B: question.
-  if (command.size() > 7 && StartsWithNoCase(command, L"IFMSG(") && !params.empty()) {
-    std::wstring q = command.substr(6);
-    if (!q.empty() && q.back() == L')') q.pop_back();
-    if (Box(ExpandVariables(q), platform::MsgIcon::Question, platform::MsgButtons::YesNo) == platform::MsgResult::Yes)
-      RunCommandLine(host().Owner(), params, wait, false, elevate);
-    return;
-  }
-  // C: download (the downloader module is not part of this build: a failure).
-  if (command.size() >= 13 && StartsWithNoCase(command, L"DOWNLOAD:") && !params.empty()) {
-    if (Switch(L"-errorifdwnfail")) s.HadErrors = true;
-    if (Switch(L"-haltifdwnfail")) s.HaltRequested = true;
-    return;
-  }
-  if (upper == L"CMDVAR") {
-    const std::wstring path = NoQuotes(params);
-    if (!platform::FileExists(ExtendedPath(path))) return;
-    bool ok = false;
-    DecodedText d = platform::ReadTextFile(ExtendedPath(path), TextEncoding::Ansi, &ok);
-    if (!ok) return;
-    std::wstring out;
-    bool changed = false;
-    size_t pos = 0;
-    const std::wstring& t = d.text;
-    while (pos <= t.size()) {
-      size_t end = t.find(L'\n', pos);
-      std::wstring line = t.substr(pos, end == std::wstring::npos ? std::wstring::npos : end - pos);
-      bool cr = !line.empty() && line.back() == L'\r';
-      if (cr) line.pop_back();
-      if (line.find(L'<') != std::wstring::npos) {
-        line = ExpandVariables(line);
-        changed = true;
-      }
-      out += line;
-      if (end == std::wstring::npos) break;
-      out += L"\r\n";
-      pos = end + 1;
-    }
-    if (changed) platform::WriteTextFile(ExtendedPath(path), out, d.encoding);
-    return;
-  }
-  if (upper == L"SETCURRENTDIR") {
-    std::wstring folder = params.empty() ? s.InstallDir : NoQuotes(params);
-    if (platform::DirectoryExists(ExtendedPath(folder))) platform::SetCurrentDir(ExtendedPath(folder));
-    return;
-  }
-  if (upper == L"ADDUNINSTALL" && !params.empty()) {
-    if (s.UninstallIni) AddToUninstallList(L"Files", params);
-    return;
-  }
-  if (upper == L"SHCNE_ASSOCCHANGED") {
-    platform::NotifyAssociationsChanged(false);
-    return;
-  }
-  if (upper == L"SPI_SETDESKWALLPAPER") {
-    platform::RefreshWallpaper();
-    return;
-  }
-  if (upper == L"REGFONT" || upper == L"UNREGFONT") {
-    const std::wstring font = NoQuotes(params);
-    if (!platform::FileExists(ExtendedPath(font))) return;
-    const bool ok = upper == L"REGFONT" ? platform::AddFont(ExtendedPath(font)) != 0 : platform::RemoveFont(ExtendedPath(font));
-    if (ok) platform::BroadcastFontChange();
-    return;
-  }
-  if (upper == L"WM_FONTCHANGE") {
-    platform::BroadcastFontChange();
-    return;
-  }
-  if (upper == L"WM_SETTINGCHANGE") {
-    platform::BroadcastEnvironmentChange();
-    return;
-  }
-  if (command.size() >= 6 && StartsWithNoCase(command, L"ZIP:") && !params.empty()) {
-    const std::wstring target = NoQuotes(params);
-    if (!platform::DirectoryExists(ExtendedPath(target))) platform::CreateDirectoryTree(ExtendedPath(target));
-    const std::wstring archive = command.substr(command.find(L':') + 1);
-    if (!platform::FileExists(ExtendedPath(archive))) return;
-    if (!ExtractArchiveToFolder(archive, target).ok()) {
-      if (!s.Silent) {
-        platform::MessageRequest r;
-        r.text = L"Error extracting files";
-        r.caption = host().Caption();
-        r.icon = platform::MsgIcon::Warning;
-        r.topmost = true;
-        platform::ShowMessage(r);
-      }
-      if (Switch(L"-errorifzipfail")) s.HadErrors = true;
-      if (Switch(L"-haltifzipfail")) s.HaltRequested = true;
-    }
-    return;
-  }
-  if (command.find(L"://") != std::wstring::npos) {
-    platform::ShellOpen(nullptr, L"", command, L"", show);
-    return;
-  }
-  std::wstring program = command;
-  if (program.size() > 2 && program.front() == L'"' && program.back() == L'"') program = program.substr(1, program.size() - 2);
-  RunProcess(nullptr, program, params, show, wait, elevate, true);
+  for (Step step : kSteps)
+    if (step(c)) return;
 }
 
 void RunCommandStage(int stage) {

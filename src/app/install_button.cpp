@@ -8,6 +8,7 @@
 #include "core/command_line.h"
 #include "app/main_form.h"
 #include "core/setup_log.h"
+#include "core/hand_off.h"
 #include "core/host.h"
 #include "core/setup_state.h"
 #include "app/startup.h"
@@ -47,44 +48,40 @@ bool ReloadDocuments() {
   return true;
 }
 
-void WriteHandOffState() {
-  auto& s = State();
-  IniDocument& c = MutableConfig();
-  c.WriteBool(L"Setup", L"SilentInstall", s.Silent);
-  c.WriteString(L"Install", L"Language", s.LanguageName);
-  int left = 0, top = 0;
-  if (MainForm().Exists()) MainForm().form().GetPosition(left, top);
-  c.WriteInteger(L"Install", L"Left", left);
-  c.WriteInteger(L"Install", L"Top", top);
-  c.WriteString(L"Install", L"User", CurrentProfileName());
-  c.WriteString(L"Install", L"InstallDir", s.InstallDir);
-  c.WriteString(L"Install", L"MainExe", s.MainExe);
-  c.WriteString(L"Install", L"ProgramGroup", s.ProgramGroup);
-  c.WriteBool(L"Install", L"AllUsers", s.AllUsers);
-  c.WriteBool(L"Install", L"Update", s.UpdateMode);
-  c.WriteString(L"Install", L"DataFile", s.DataFile);
-  c.WriteString(L"Install", L"ExtraVar", s.ExtraVar);
+HandOff CaptureHandOff() {
+  const auto& s = State();
   const auto& o = s.Options;
-  c.WriteBool(L"Install", L"CheckDesktop", o.CheckDesktop.checked);
-  c.WriteBool(L"Install", L"CheckPrograms", o.CheckPrograms.checked);
-  c.WriteBool(L"Install", L"CheckStartup", o.CheckStartup.checked);
-  c.WriteBool(L"Install", L"CheckAssociate", o.CheckAssociate.checked);
-  c.WriteBool(L"Install", L"CheckAddTask", o.CheckAddTask.checked);
-  c.WriteInteger(L"Install", L"ComboBoxIndex", s.ComboBoxIndex);
-  c.WriteString(L"Install", L"ComboBox", s.ComboBox);
-  c.WriteString(L"Install", L"QueryText", s.QueryText);
-  c.WriteString(L"Install", L"QueryCustom", s.QueryCustom);
-  if (o.GroupBox4.visible) {
-    for (size_t i = 0; i < o.CheckListBox1.size(); ++i)
-      c.WriteBool(L"SetupComponents", ToText(static_cast<int64_t>(i)), o.CheckListBox1[i].checked);
-  }
+  HandOff h;
+  h.silent = s.Silent;
+  h.language = s.LanguageName;
+  if (MainForm().Exists()) MainForm().form().GetPosition(h.position.left, h.position.top);
+  h.user = CurrentProfileName();
+  h.installDir = s.InstallDir;
+  h.mainExe = s.MainExe;
+  h.programGroup = s.ProgramGroup;
+  h.allUsers = s.AllUsers;
+  h.update = s.UpdateMode;
+  h.dataFile = s.DataFile;
+  h.extraVar = s.ExtraVar;
+  h.checkDesktop = o.CheckDesktop.checked;
+  h.checkPrograms = o.CheckPrograms.checked;
+  h.checkStartup = o.CheckStartup.checked;
+  h.checkAssociate = o.CheckAssociate.checked;
+  h.checkAddTask = o.CheckAddTask.checked;
+  h.comboBoxIndex = s.ComboBoxIndex;
+  h.comboBox = s.ComboBox;
+  h.queryText = s.QueryText;
+  h.queryCustom = s.QueryCustom;
+  h.componentsShown = o.GroupBox4.visible;
+  for (const auto& item : o.CheckListBox1) h.components.push_back(item.checked);
+  return h;
 }
 
 // Returns after the completion screen, or stays on the welcome screen when the
 // elevated start failed in an interactive run.
-void HandOff() {
+void StartElevatedCopy() {
   auto& s = State();
-  WriteHandOffState();
+  SaveHandOff(MutableConfig(), CaptureHandOff());
   const std::wstring noRights = LangText(L"Messages", 27, L"Log in as administrator.");
   const std::wstring own = platform::ModulePath();
   std::wstring file = own;
@@ -131,10 +128,10 @@ void HandOff() {
       platform::ExitNow(1);
     }
     if (MainForm().Exists()) {
-      int left = 0, top = 0;
-      MainForm().form().GetPosition(left, top);
-      MainForm().form().SetPosition(Config().ReadInteger(L"Install", L"Left", left),
-                                    Config().ReadInteger(L"Install", L"Top", top));
+      WindowPosition current;
+      MainForm().form().GetPosition(current.left, current.top);
+      const WindowPosition back = LoadWindowPosition(Config(), current);
+      MainForm().form().SetPosition(back.left, back.top);
     }
     ShowCompletionScreen();
     return;
@@ -224,7 +221,7 @@ void BInstallClick() {
     ShowCompletionScreen();
     return;
   }
-  HandOff();
+  StartElevatedCopy();
 }
 
 }  // namespace ek

@@ -3,6 +3,8 @@
 #include "app/install_button.h"
 #include "app/pre_install.h"
 #include "core/setup_log.h"
+#include "base/result.h"
+#include "base/text.h"
 #include "core/host.h"
 #include "core/setup_state.h"
 #include "app/startup.h"
@@ -79,6 +81,22 @@ void FormClose() {
   if (!s.InstallationCompleted) platform::ExitNow(11);
   MainForm().form().Destroy();
   platform::PostQuit(0);
+}
+
+void EndOnUnexpectedError(std::string_view what) noexcept {
+  auto& s = State();
+  try {
+    WriteLog(L"Error=Unexpected error: " + Utf8ToWide(what));
+    s.HadErrors = true;
+    s.SaveLog = true;
+    ReleaseDocuments();
+    s.UninstallIni.reset();
+    if (!s.Relaunched) FinalCleanup();
+    else Ignore(SaveLogFile(LogFilePath(), s.SetupLog));
+  } catch (...) {
+    // Nothing more can be done for the log; the exit code still tells.
+  }
+  platform::ExitNow(1);
 }
 
 }  // namespace ek

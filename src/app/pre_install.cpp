@@ -1,5 +1,6 @@
 #include "app/pre_install.h"
 #include "core/failure_report.h"
+#include "core/hand_off.h"
 
 #include "actions/command_list.h"
 #include "actions/process_launch.h"
@@ -12,6 +13,7 @@
 #include "config/language.h"
 #include "base/record_list.h"
 #include "base/text.h"
+#include "base/uninstall_entries.h"
 #include "config/utilities.h"
 #include "config/variables.h"
 #include "base/version.h"
@@ -66,7 +68,157 @@ void WaitWhileRunning(const std::wstring& exe, bool sleepFirst) {
   }
 }
 
-// The decision loop: uninstall first, update, install beside, or refuse.
+// What [Setup] IfInstalled asks for when the product is already installed.
+enum class IfInstalled { UninstallFirst = 0, UninstallSilently = 1, Update = 2, InstallBeside = 3, Ask = 4, Done = -1 };
+
+bool InstalledUninstallerExists() {
+  const auto& s = State();
+  return !s.InstalledUninstaller.empty() && platform::FileExists(ExtendedPath(s.InstalledUninstaller));
+}
+
+// An update package needs an installed version, within the configured range.
+void RequireUpdatableVersion() {
+  auto& s = State();
+  const std::wstring appName = GetConstant(1);
+  s.UpdateMode = true;
+  if (!InstalledUninstallerExists()) {
+    if (!s.Silent)
+      Ask(FormatAndExpand(LangText(L"Messages", 25), appName) + L"\r\n\r\n" + ExpandVariables(GetConstant(23)),
+          platform::MsgButtons::Ok, platform::MsgIcon::Warning);
+    ExitSetup(12);
+  }
+  if (!SetupBool(L"CheckVersions")) return;
+  const std::wstring minV = Trim(SetupString(L"CheckMinVer")), maxV = Trim(SetupString(L"CheckMaxVer"));
+  const bool out = (!minV.empty() && CompareVersions(minV, s.InstalledVersion, false, Rules())) ||
+                   (!maxV.empty() && CompareVersions(s.InstalledVersion, maxV, false, Rules()));
+  if (!out) return;
+  if (!s.Silent) {
+    std::wstring arg = appName + L" v." + minV;
+    if (minV != maxV) arg += L" - " + maxV;
+    Ask(FormatAndExpand(LangText(L"Messages", 25), arg), platform::MsgButtons::Ok, platform::MsgIcon::Warning);
+  }
+  ExitSetup(12);
+}
+
+// IfInstalled=4: the user chooses (Yes uninstalls first, already confirmed;
+// No updates; Cancel installs beside); a silent run takes its default.
+IfInstalled AskWhatToDo(bool& confirmed) {
+  auto& s = State();
+  if (s.Silent) return Switch(L"-silentaskun") ? IfInstalled::Update : IfInstalled::UninstallSilently;
+  std::wstring text = LangText(
+      L"Messages", 35,
+      L"Currently, you have \"<AppName> v%s\" installed on your computer.<#><#>Click \"YES\" to uninstall this "
+      L"version before installing v<AppVersion>.<#><#>Click \"NO\" to overwrite v%s with v<AppVersion>.<#><#>"
+      L"Click \"CANCEL\" to keep v%s and install v<AppVersion> in other location.");
+  text = ExpandVariables(ReplaceAllNoCase(text, L"%s", s.InstalledVersion));
+  IfInstalled mode;
+  switch (Ask(text, platform::MsgButtons::YesNoCancel, platform::MsgIcon::Warning)) {
+    case platform::MsgResult::Yes: mode = IfInstalled::UninstallFirst; confirmed = true; break;
+    case platform::MsgResult::No: mode = IfInstalled::Update; break;
+    default: mode = IfInstalled::InstallBeside; break;
+  }
+  MutableConfig().WriteInteger(L"Setup", L"IfInstalled", static_cast<int>(mode));
+  return mode;
+}
+
+// A newer version than this package is installed: go on only when the user agrees.
+void ConfirmOverNewerVersion() {
+  const auto& s = State();
+  if (Switch(L"-nocheckifold") || s.Silent || s.InstalledVersion.empty()) return;
+  const std::wstring product = GetConstant(2);
+  if (product == s.InstalledVersion || !CompareVersions(s.InstalledVersion, product, false, Rules())) return;
+  std::wstring text = LangText(L"Messages", 10);
+  // Two arguments: the installed product and this version.
+  text = ReplaceFirstNoCase(text, L"%s", GetConstant(1) + L" " + s.InstalledVersion);
+  text = ReplaceFirstNoCase(text, L"%s", product);
+  if (Ask(ExpandVariables(text), platform::MsgButtons::YesNo, platform::MsgIcon::Warning, 2) == platform::MsgResult::No)
+    ExitSetup(11);
+}
+
+// Before a silent uninstallation: the installed program must not be running.
+void WaitForInstalledProgramToClose() {
+  const auto& s = State();
+  if (s.Silent || Switch(L"-nocheckmainexe")) return;
+  IniDocument info;
+  bool ok = false;
+  DecodedText t = platform::ReadTextFile(InstalledInfoFile(), TextEncoding::Utf8, &ok);
+  if (ok) info.Parse(t.text);
+  std::wstring program = uninstall::InstalledMainExe(info);
+  if (program.empty()) program = s.MainExe;
+  while (!program.empty() && IsProcessRunning(program)) {
+    if (Ask(FormatAndExpand(LangText(L"Messages", 6), GetConstant(1)), platform::MsgButtons::RetryCancel,
+            platform::MsgIcon::Warning) != platform::MsgResult::Retry)
+      break;
+  }
+}
+
+struct InstalledUninstaller {
+  std::wstring path;
+  std::wstring fileName;
+  std::wstring reinstallParam;  // " /R" unless the installation is removed for good
+  bool alreadyRunning = false;
+};
+
+InstalledUninstaller FindInstalledUninstaller() {
+  InstalledUninstaller u;
+  u.path = State().InstalledUninstaller;
+  u.fileName = FileNamePart(u.path);
+  u.reinstallParam = Switch(L"-noreinstallmode") || Switch(L"-fulluninstall") || Switch(L"-compluninst")
+                         ? std::wstring()
+                         : std::wstring(L" /R");
+  u.alreadyRunning = IsProcessRunning(u.fileName);
+  return u;
+}
+
+// Runs the uninstaller unattended. Returns the mode that remains: the
+// interactive uninstallation when the old version is still there, Done when
+// an uninstall-first went through, otherwise the mode unchanged.
+IfInstalled UninstallUnattended(IfInstalled mode, const InstalledUninstaller& u) {
+  const auto& s = State();
+  RunProcess(host().Owner(), u.path, L"/S" + u.reinstallParam, platform::kSwShowNormal, true, false, true);
+  platform::SleepMs(2000);
+  if (!u.alreadyRunning) WaitWhileRunning(u.fileName, true);
+  if (platform::FileExists(ExtendedPath(u.path))) platform::SleepMs(2000);
+  platform::SleepMs(1000);
+  if (platform::FileExists(ExtendedPath(u.path)) && !s.Silent) return IfInstalled::UninstallFirst;
+  if (mode == IfInstalled::UninstallFirst) return IfInstalled::Done;
+  return mode;
+}
+
+// Runs the uninstaller with its own window, after the question unless the
+// user already said yes. True when the old version is still there (the
+// decision starts again).
+bool UninstallInteractively(const InstalledUninstaller& u, bool confirmed) {
+  const auto& s = State();
+  std::wstring raw = LangText(L"Messages", 11);
+  std::wstring text = ReplaceFirstNoCase(raw, L"%s", s.AppNameVersion);
+  text = ExpandVariables(ReplaceFirstNoCase(text, L"%s", s.InstalledVersion));
+  if (!confirmed && Ask(text, platform::MsgButtons::YesNo, platform::MsgIcon::Warning) == platform::MsgResult::No)
+    ExitSetup(11);
+  RunProcess(host().Owner(), u.path, Trim(u.reinstallParam), platform::kSwShowNormal, true, false, true);
+  MainForm().ShowWaitLabel(true);
+  if (!u.alreadyRunning) WaitWhileRunning(u.fileName, true);
+  for (int i = 0; i < 5 && platform::FileExists(ExtendedPath(u.path)); ++i) {
+    AnimateWaitLabel(true);
+    platform::PumpMessages();
+  }
+  return platform::FileExists(ExtendedPath(u.path));
+}
+
+// Side by side: the folder and the program group take the version.
+void PrepareSideBySide() {
+  auto& s = State();
+  const std::wstring version = GetConstant(2);
+  if (platform::DirectoryExists(ExtendedPath(s.InstallDir)) && !Contains(s.InstallDir, version))
+    MutableConfig().WriteString(L"Setup", L"InstallDir", SetupString(L"InstallDir") + L" <AppVersion>");
+  if (!ContainsNoCase(SetupString(L"ProgramGroup"), L"<APPVERSION>"))
+    MutableConfig().WriteString(L"Setup", L"ProgramGroup", SetupString(L"ProgramGroup") + L" <AppVersion>");
+  ResolveInstallPaths();
+}
+
+// The decision: uninstall first, update, install beside, or refuse. An
+// uninstallation that leaves the old version behind asks again (after three
+// attempts the old version no longer counts).
 void ExistingInstallationLoop() {
   auto& s = State();
   int attempts = 0;
@@ -75,121 +227,26 @@ void ExistingInstallationLoop() {
     bool confirmed = false;
     DetectInstalledVersion();
     if (attempts > 2) s.InstalledUninstaller.clear();
-    const std::wstring appName = GetConstant(1);
-
     if (SetupBool(L"UpgradeMode")) {
-      s.UpdateMode = true;
-      if (s.InstalledUninstaller.empty() || !platform::FileExists(ExtendedPath(s.InstalledUninstaller))) {
-        if (!s.Silent)
-          Ask(FormatAndExpand(LangText(L"Messages", 25), appName) + L"\r\n\r\n" + ExpandVariables(GetConstant(23)),
-              platform::MsgButtons::Ok, platform::MsgIcon::Warning);
-        ExitSetup(12);
-      }
-      if (SetupBool(L"CheckVersions")) {
-        const std::wstring minV = Trim(SetupString(L"CheckMinVer")), maxV = Trim(SetupString(L"CheckMaxVer"));
-        const bool out = (!minV.empty() && CompareVersions(minV, s.InstalledVersion, false, Rules())) ||
-                         (!maxV.empty() && CompareVersions(s.InstalledVersion, maxV, false, Rules()));
-        if (out) {
-          if (!s.Silent) {
-            std::wstring arg = appName + L" v." + minV;
-            if (minV != maxV) arg += L" - " + maxV;
-            Ask(FormatAndExpand(LangText(L"Messages", 25), arg), platform::MsgButtons::Ok, platform::MsgIcon::Warning);
-          }
-          ExitSetup(12);
-        }
-      }
+      RequireUpdatableVersion();
       return;
     }
-    if (s.InstalledUninstaller.empty() || !platform::FileExists(ExtendedPath(s.InstalledUninstaller))) return;
+    if (!InstalledUninstallerExists()) return;
 
-    int mode = SetupInt(L"IfInstalled", 0);
-    if (mode == 4) {
-      if (s.Silent) {
-        mode = Switch(L"-silentaskun") ? 2 : 1;
-      } else {
-        std::wstring text = LangText(
-            L"Messages", 35,
-            L"Currently, you have \"<AppName> v%s\" installed on your computer.<#><#>Click \"YES\" to uninstall this "
-            L"version before installing v<AppVersion>.<#><#>Click \"NO\" to overwrite v%s with v<AppVersion>.<#><#>"
-            L"Click \"CANCEL\" to keep v%s and install v<AppVersion> in other location.");
-        text = ExpandVariables(ReplaceAllNoCase(text, L"%s", s.InstalledVersion));
-        switch (Ask(text, platform::MsgButtons::YesNoCancel, platform::MsgIcon::Warning)) {
-          case platform::MsgResult::Yes: mode = 0; confirmed = true; break;
-          case platform::MsgResult::No: mode = 2; break;
-          default: mode = 3; break;
-        }
-        MutableConfig().WriteInteger(L"Setup", L"IfInstalled", mode);
-      }
-    }
+    IfInstalled mode = static_cast<IfInstalled>(SetupInt(L"IfInstalled", 0));
+    if (mode == IfInstalled::Ask) mode = AskWhatToDo(confirmed);
+    ConfirmOverNewerVersion();
+    if (mode == IfInstalled::UninstallSilently) WaitForInstalledProgramToClose();
 
-    if (!Switch(L"-nocheckifold") && !s.Silent && !s.InstalledVersion.empty()) {
-      const std::wstring product = GetConstant(2);
-      if (product != s.InstalledVersion && CompareVersions(s.InstalledVersion, product, false, Rules())) {
-        std::wstring text = LangText(L"Messages", 10);
-        // Two arguments: the installed product and this version.
-        text = ReplaceFirstNoCase(text, L"%s", appName + L" " + s.InstalledVersion);
-        text = ReplaceFirstNoCase(text, L"%s", product);
-        if (Ask(ExpandVariables(text), platform::MsgButtons::YesNo, platform::MsgIcon::Warning, 2) ==
-            platform::MsgResult::No)
-          ExitSetup(11);
-      }
-    }
-
-    if (mode == 1 && !s.Silent && !Switch(L"-nocheckmainexe")) {
-      IniDocument info;
-      bool ok = false;
-      DecodedText t = platform::ReadTextFile(InstalledInfoFile(), TextEncoding::Utf8, &ok);
-      if (ok) info.Parse(t.text);
-      std::wstring program = info.ReadString(L"General", L"MainExe", info.ReadString(L"General", L"MainExecutable"));
-      if (program.empty()) program = s.MainExe;
-      while (!program.empty() && IsProcessRunning(program)) {
-        if (Ask(FormatAndExpand(LangText(L"Messages", 6), appName), platform::MsgButtons::RetryCancel,
-                platform::MsgIcon::Warning) != platform::MsgResult::Retry)
-          break;
-      }
-    }
-
-    std::wstring params = Switch(L"-noreinstallmode") || Switch(L"-fulluninstall") || Switch(L"-compluninst")
-                              ? std::wstring()
-                              : std::wstring(L" /R");
-    const std::wstring uninstaller = s.InstalledUninstaller;
-    const std::wstring uninstallerName = FileNamePart(uninstaller);
-    const bool alreadyRunning = IsProcessRunning(uninstallerName);
-
-    if (mode == 1 || (mode == 0 && s.Silent)) {
-      RunProcess(MainForm().handle(), uninstaller, L"/S" + params, platform::kSwShowNormal, true, false, true);
-      platform::SleepMs(2000);
-      if (!alreadyRunning) WaitWhileRunning(uninstallerName, true);
-      if (platform::FileExists(ExtendedPath(uninstaller))) platform::SleepMs(2000);
-      platform::SleepMs(1000);
-      if (platform::FileExists(ExtendedPath(uninstaller)) && !s.Silent) mode = 0;
-      else if (mode == 0) mode = -1;  // done silently
-    }
-    if (mode == 0 && !s.Silent) {
-      std::wstring raw = LangText(L"Messages", 11);
-      std::wstring text = ReplaceFirstNoCase(raw, L"%s", s.AppNameVersion);
-      text = ExpandVariables(ReplaceFirstNoCase(text, L"%s", s.InstalledVersion));
-      if (!confirmed && Ask(text, platform::MsgButtons::YesNo, platform::MsgIcon::Warning) == platform::MsgResult::No)
-        ExitSetup(11);
-      RunProcess(MainForm().handle(), uninstaller, Trim(params), platform::kSwShowNormal, true, false, true);
-      MainForm().ShowWaitLabel(true);
-      if (!alreadyRunning) WaitWhileRunning(uninstallerName, true);
-      for (int i = 0; i < 5 && platform::FileExists(ExtendedPath(uninstaller)); ++i) {
-        AnimateWaitLabel(true);
-        platform::PumpMessages();
-      }
+    const InstalledUninstaller u = FindInstalledUninstaller();
+    if (mode == IfInstalled::UninstallSilently || (mode == IfInstalled::UninstallFirst && s.Silent))
+      mode = UninstallUnattended(mode, u);
+    if (mode == IfInstalled::UninstallFirst && !s.Silent) {
       ++attempts;
-      if (platform::FileExists(ExtendedPath(uninstaller))) continue;
+      if (UninstallInteractively(u, confirmed)) continue;
     }
-    if (mode == 2) s.UpdateMode = true;
-    if (mode == 3) {
-      const std::wstring version = GetConstant(2);
-      if (platform::DirectoryExists(ExtendedPath(s.InstallDir)) && !Contains(s.InstallDir, version))
-        MutableConfig().WriteString(L"Setup", L"InstallDir", SetupString(L"InstallDir") + L" <AppVersion>");
-      if (!ContainsNoCase(SetupString(L"ProgramGroup"), L"<APPVERSION>"))
-        MutableConfig().WriteString(L"Setup", L"ProgramGroup", SetupString(L"ProgramGroup") + L" <AppVersion>");
-      ResolveInstallPaths();
-    }
+    if (mode == IfInstalled::Update) s.UpdateMode = true;
+    if (mode == IfInstalled::InstallBeside) PrepareSideBySide();
     return;
   }
 }
@@ -213,8 +270,8 @@ void AdoptInstalledProduct() {
     if (ok) {
       info.Parse(t.text);
       if (s.MainExe.empty())
-        s.MainExe = info.ReadString(L"General", L"MainExe", info.ReadString(L"General", L"MainExecutable"));
-      const std::wstring group = info.ReadString(L"General", L"ProgramGroupDir");
+        s.MainExe = uninstall::InstalledMainExe(info);
+      const std::wstring group = info.ReadString(uninstall::kGeneral, uninstall::key::kProgramGroupDir);
       if (!group.empty() && platform::DirectoryExists(ExtendedPath(group)) && !Switch(L"-noprevpg"))
         s.ProgramGroup = group;
     }
@@ -381,28 +438,25 @@ void FormActivate() {
   s.FirstActivation = false;
   if (s.Silent) MainForm().Show(false);
   if (s.Relaunched) {
-    const IniDocument& c = Config();
+    const HandOff h = LoadHandOff(Config(), WindowPosition{});
     auto& o = s.Options;
-    o.CheckDesktop.checked = c.ReadBool(L"Install", L"CheckDesktop", false);
-    o.CheckPrograms.checked = c.ReadBool(L"Install", L"CheckPrograms", false);
-    o.CheckAssociate.checked = c.ReadBool(L"Install", L"CheckAssociate", false);
-    o.CheckStartup.checked = c.ReadBool(L"Install", L"CheckStartup", false);
-    o.CheckAddTask.checked = c.ReadBool(L"Install", L"CheckAddTask", false);
+    o.CheckDesktop.checked = h.checkDesktop;
+    o.CheckPrograms.checked = h.checkPrograms;
+    o.CheckAssociate.checked = h.checkAssociate;
+    o.CheckStartup.checked = h.checkStartup;
+    o.CheckAddTask.checked = h.checkAddTask;
     s.CheckBoxValue = o.CheckAddTask.checked;
     if (SetupBool(L"CustomComponents")) {
       o.GroupBox4.visible = true;
       o.CheckListBox1.clear();
-      const size_t n = c.KeyCount(L"SetupComponents");
-      for (size_t i = 0; i < n; ++i)
-        o.CheckListBox1.push_back(ComponentItem{ToText(static_cast<int64_t>(i)),
-                                                c.ReadBool(L"SetupComponents", ToText(static_cast<int64_t>(i)), false), true});
+      for (size_t i = 0; i < h.components.size(); ++i)
+        o.CheckListBox1.push_back(ComponentItem{ToText(static_cast<int64_t>(i)), h.components[i], true});
     }
     RunInstallation();
-    int left = 0, top = 0;
-    if (MainForm().Exists()) MainForm().form().GetPosition(left, top);
+    WindowPosition position;
+    if (MainForm().Exists()) MainForm().form().GetPosition(position.left, position.top);
     IniDocument& mc = MutableConfig();
-    mc.WriteInteger(L"Install", L"Left", left);
-    mc.WriteInteger(L"Install", L"Top", top);
+    SaveWindowPosition(mc, position);
     const std::wstring handOffFile = s.SetupTempDir + L"\\eksetup.ini";
     if (!platform::WriteTextFile(handOffFile, mc.Serialize(), TextEncoding::Utf8Bom))
       LogFailure(L"Unable to write file: " + handOffFile, FailureCause());

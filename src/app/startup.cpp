@@ -2,6 +2,7 @@
 #include "base/result.h"
 
 #include "core/command_line.h"
+#include "core/hand_off.h"
 #include "core/setup_log.h"
 #include "core/host.h"
 #include "core/setup_state.h"
@@ -155,25 +156,24 @@ void ElevatedBranch() {
     platform::ExitNow(1);
   }
   const IniDocument& c = Config();
-  if (MainForm().Exists()) {
-    int left = 0, top = 0;
-    MainForm().form().GetPosition(left, top);
-    MainForm().form().SetPosition(c.ReadInteger(L"Install", L"Left", left), c.ReadInteger(L"Install", L"Top", top));
-  }
-  s.LanguageName = c.ReadString(L"Install", L"Language", L"English");
-  s.InstallDir = c.ReadString(L"Install", L"InstallDir");
-  s.MainExe = c.ReadString(L"Install", L"MainExe");
-  s.ProgramGroup = c.ReadString(L"Install", L"ProgramGroup");
-  s.InvokingUserName = c.ReadString(L"Install", L"User");
+  WindowPosition current;
+  if (MainForm().Exists()) MainForm().form().GetPosition(current.left, current.top);
+  const HandOff h = LoadHandOff(c, current);
+  if (MainForm().Exists()) MainForm().form().SetPosition(h.position.left, h.position.top);
+  s.LanguageName = h.language;
+  s.InstallDir = h.installDir;
+  s.MainExe = h.mainExe;
+  s.ProgramGroup = h.programGroup;
+  s.InvokingUserName = h.user;
   if (EqualsNoCase(s.InvokingUserName, CurrentProfileName())) s.InvokingUserName.clear();
-  s.AllUsers = c.ReadBool(L"Install", L"AllUsers", true);
-  s.UpdateMode = c.ReadBool(L"Install", L"Update", false);
-  s.QueryText = c.ReadString(L"Install", L"QueryText");
-  s.QueryCustom = c.ReadString(L"Install", L"QueryCustom");
-  s.ComboBoxIndex = c.ReadInteger(L"Install", L"ComboBoxIndex", -1);
-  s.ComboBox = c.ReadString(L"Install", L"ComboBox");
-  s.DataFile = c.ReadString(L"Install", L"DataFile");
-  s.ExtraVar = c.ReadString(L"Install", L"ExtraVar");
+  s.AllUsers = h.allUsers;
+  s.UpdateMode = h.update;
+  s.QueryText = h.queryText;
+  s.QueryCustom = h.queryCustom;
+  s.ComboBoxIndex = h.comboBoxIndex;
+  s.ComboBox = h.comboBox;
+  s.DataFile = h.dataFile;
+  s.ExtraVar = h.extraVar;
   const std::wstring logPath = LogFilePath();
   if (platform::FileExists(logPath)) {
     for (auto& line : LoadLogFile(logPath)) s.SetupLog.push_back(std::move(line));

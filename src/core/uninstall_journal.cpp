@@ -18,8 +18,8 @@ void AddToUninstallList(std::wstring_view section, std::wstring_view value) {
   auto& s = State();
   if (!s.UninstallIni) return;
   IniDocument& ini = *s.UninstallIni;
-  const bool files = EqualsNoCase(section, L"Files");
-  const bool values = EqualsNoCase(section, L"RegistryValues");
+  const bool files = EqualsNoCase(section, uninstall::kFiles.section);
+  const bool values = EqualsNoCase(section, uninstall::kRegistryValues.section);
   // A line break cannot be stored on one line; it is kept as a blank.
   std::wstring v = ReplaceAll(ReplaceAll(value, L"\r\n", L" "), L"\n", L" ");
   v = ReplaceAll(v, L"\r", L" ");
@@ -47,16 +47,18 @@ void AddToUninstallList(std::wstring_view section, std::wstring_view value) {
   ini.WriteString(section, ToText(key), v);
 }
 
-void KeepRegistryKey(std::wstring_view path) {
+void KeepRegistryKey(const uninstall::RegistryKeyEntry& key) {
   auto& s = State();
   if (!s.UninstallIni || Switch(L"-nocheckregkeys")) return;
   IniDocument& ini = *s.UninstallIni;
-  const IniDocument::Section* sec = ini.GetSection(L"RegistryKeys");
+  const std::wstring_view section = uninstall::kRegistryKeys.section;
+  const IniDocument::Section* sec = ini.GetSection(section);
   if (!sec) return;
+  const std::wstring path = key.Format();
   std::vector<std::wstring> emptied;
   for (const auto& e : sec->entries)
-    if (!e.value.empty() && path.find(e.value) != std::wstring_view::npos) emptied.push_back(e.key);
-  for (const auto& k : emptied) ini.WriteString(L"RegistryKeys", k, L"");
+    if (!e.value.empty() && path.find(e.value) != std::wstring::npos) emptied.push_back(e.key);
+  for (const auto& k : emptied) ini.WriteString(section, k, L"");
 }
 
 }  // namespace ek

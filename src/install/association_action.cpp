@@ -5,7 +5,9 @@
 #include "core/setup_state.h"
 #include "config/language.h"
 #include "base/record_list.h"
+#include "base/result.h"
 #include "base/text.h"
+#include "base/uninstall_entries.h"
 #include "config/variables.h"
 #include "core/failure_report.h"
 #include "install/uninstall_info.h"
@@ -18,6 +20,9 @@ namespace {
 using platform::RegKey;
 using platform::RegRoot;
 constexpr platform::RegView kView = platform::RegView::View64;
+// The entries of associations carry the 32-bit mark, though written in the
+// native view: below Software\Classes the uninstaller finds them in either.
+constexpr uninstall::ViewMark kMark = uninstall::ViewMark::View32;
 
 std::wstring Field(const std::wstring& raw) { return ExpandVariables(PickLanguageText(raw)); }
 
@@ -32,37 +37,45 @@ struct Association {
   int iconIndex = 0;
 };
 
-// The program identifier's keys; false when one of them cannot be written.
-bool WriteProgId(RegRoot root, const std::wstring& classes, const Association& a) {
+// The program identifier's keys; false when one of them cannot be written,
+// with the Windows cause.
+bool WriteProgId(uninstall::Root infoRoot, const std::wstring& classes, const Association& a, std::wstring& cause) {
+  const RegRoot root = platform::RegRootOf(infoRoot);
   const std::wstring base = classes + a.progId;
-  if (platform::RegKeyExists(root, base, kView) && !platform::DeleteKeyTree(root, base, kView)) return false;
+  auto failed = [&] {
+    cause = FailureCause();
+    return false;
+  };
+  if (platform::RegKeyExists(root, base, kView) && !platform::DeleteKeyTree(root, base, kView)) return failed();
   RegKey k;
-  if (!k.Create(root, base, kView)) return false;
+  if (!k.Create(root, base, kView)) return failed();
   // Recorded as soon as it exists, so that a roll-back after a later failure
   // still removes it.
-  if (State().CreateUninstaller)
-    AddToUninstallList(L"RegistryKeys", L"3" + std::wstring(platform::RegRootName(root)) + L"\\" + base);
-  if (!k.WriteString(L"", a.description)) return false;
+  if (State().CreateUninstaller) AddToUninstallList(uninstall::kRegistryKeys, {kMark, infoRoot, base});
+  if (!k.WriteString(L"", a.description)) return failed();
   RegKey icon;
   if (!icon.Create(root, base + L"\\DefaultIcon", kView) ||
       !icon.WriteString(L"", a.iconFile + L"," + ToText(a.iconIndex)))
-    return false;
+    return failed();
   RegKey command;
-  return command.Create(root, base + L"\\shell\\open\\command", kView) &&
-         command.WriteString(L"", OpenCommandFor(a.program));
+  if (!command.Create(root, base + L"\\shell\\open\\command", kView) ||
+      !command.WriteString(L"", OpenCommandFor(a.program)))
+    return failed();
+  return true;
 }
 
 // A per-user association would hide the machine-wide one; the user's own
-// Explorer choice for the extension would override both.
+// Explorer choice for the extension would override both. A key that stays
+// only keeps that older choice; nothing reports it.
 void CleanUpUserAssociation(const Association& a) {
   const std::wstring classes = L"Software\\Classes\\";
   if (State().AllUsers && !Switch(L"-nodeluserext")) {
-    platform::DeleteKeyTree(RegRoot::CurrentUser, classes + L"." + a.extension, kView);
-    platform::DeleteKeyTree(RegRoot::CurrentUser, classes + a.progId, kView);
+    Ignore(platform::DeleteKeyTree(RegRoot::CurrentUser, classes + L"." + a.extension, kView));
+    Ignore(platform::DeleteKeyTree(RegRoot::CurrentUser, classes + a.progId, kView));
   }
   if (!Switch(L"-nodeluserprefext"))
-    platform::DeleteKeyTree(RegRoot::CurrentUser,
-                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + a.extension, kView);
+    Ignore(platform::DeleteKeyTree(
+        RegRoot::CurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + a.extension, kView));
 }
 
 }  // namespace
@@ -93,8 +106,8 @@ void ApplyAssociation(std::wstring_view record) {
   if (a.iconFile.empty()) a.iconFile = a.program;
   a.iconIndex = ParseInt32Or(f[7], 0);
 
-  const RegRoot root = s.AllUsers ? RegRoot::LocalMachine : RegRoot::CurrentUser;
-  const std::wstring rootName = platform::RegRootName(root);
+  const uninstall::Root infoRoot = s.AllUsers ? uninstall::Root::LocalMachine : uninstall::Root::CurrentUser;
+  const RegRoot root = platform::RegRootOf(infoRoot);
   const std::wstring classes = L"SOFTWARE\\Classes\\";
   const std::wstring extKey = classes + L"." + a.extension;
   const bool existed = platform::RegKeyExists(root, extKey, kView);
@@ -106,37 +119,38 @@ void ApplyAssociation(std::wstring_view record) {
 
   // The program identifier that is about to be replaced is kept under
   // "_copy"; an older backup is never overwritten by a later installation.
+  // Without the backup the identifier is simply replaced below.
   const std::wstring progIdKey = classes + a.progId;
   const std::wstring backupKey = progIdKey + L"_copy";
   if (existed && EqualsNoCase(old, a.progId) && platform::RegKeyExists(root, progIdKey, kView) &&
       s.CreateUninstaller && !s.UpdateMode && !Switch(L"-noextbackup") &&
       !platform::RegKeyExists(root, backupKey, kView)) {
-    if (platform::CopyKeyTree(root, progIdKey, backupKey, kView)) platform::DeleteKeyTree(root, progIdKey, kView);
-    else platform::DeleteKeyTree(root, backupKey, kView);
+    if (platform::CopyKeyTree(root, progIdKey, backupKey, kView)) Ignore(platform::DeleteKeyTree(root, progIdKey, kView));
+    else Ignore(platform::DeleteKeyTree(root, backupKey, kView));
   }
 
-  // The extension key: failures here are not reported.
-  if (existed && Switch(L"-delext")) platform::DeleteKeyTree(root, extKey, kView);
+  // The extension key: failures here are not reported; the program
+  // identifier below is what the association stands or falls with.
+  if (existed && Switch(L"-delext")) Ignore(platform::DeleteKeyTree(root, extKey, kView));
   {
     RegKey k;
     if (k.Create(root, extKey, kView)) {
-      if (!existed && s.CreateUninstaller) AddToUninstallList(L"RegistryKeys", L"3" + rootName + L"\\" + extKey);
-      k.WriteString(L"", a.progId);
-      if (!a.contentType.empty()) k.WriteString(L"Content Type", a.contentType);
-      if (!a.perceivedType.empty()) k.WriteString(L"PerceivedType", a.perceivedType);
+      if (!existed && s.CreateUninstaller) AddToUninstallList(uninstall::kRegistryKeys, {kMark, infoRoot, extKey});
+      Ignore(k.WriteString(L"", a.progId));
+      if (!a.contentType.empty()) Ignore(k.WriteString(L"Content Type", a.contentType));
+      if (!a.perceivedType.empty()) Ignore(k.WriteString(L"PerceivedType", a.perceivedType));
     }
     RegKey openWith;
     if (openWith.Create(root, extKey + L"\\OpenWithProgIds", kView)) {
-      openWith.WriteString(a.progId, L"");
-      if (existed && !old.empty()) openWith.WriteString(old, L"");
+      Ignore(openWith.WriteString(a.progId, L""));
+      if (existed && !old.empty()) Ignore(openWith.WriteString(old, L""));
     }
   }
 
-  if (!WriteProgId(root, classes, a)) {
-    WriteLog(L"Error creating association: ." + a.extension);
-    ShowActionError(FormatAndExpand(LangText(L"Messages", 20), L"." + a.extension));
-    s.HadErrors = true;
-  }
+  std::wstring cause;
+  if (!WriteProgId(infoRoot, classes, a, cause))
+    ReportFailure(L"Error creating association: ." + a.extension, cause,
+                  FormatAndExpand(LangText(L"Messages", 20), L"." + a.extension));
   host().Pump();
   CleanUpUserAssociation(a);
   host().Pump();

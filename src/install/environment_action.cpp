@@ -5,6 +5,7 @@
 #include "config/language.h"
 #include "base/record_list.h"
 #include "base/text.h"
+#include "base/uninstall_entries.h"
 #include "config/variables.h"
 #include "core/failure_report.h"
 #include "install/uninstall_info.h"
@@ -14,6 +15,7 @@ namespace ek {
 namespace {
 
 using platform::RegKey;
+using Change = uninstall::EnvironmentEntry::Kind;
 
 std::wstring DropOne(std::wstring text, bool leading, bool trailing) {
   if (trailing && !text.empty() && text.back() == L';') text.pop_back();
@@ -21,29 +23,36 @@ std::wstring DropOne(std::wstring text, bool leading, bool trailing) {
   return text;
 }
 
-enum class Outcome { Done, Failed };
+// Done, or failed with the Windows cause when there is one.
+struct Outcome {
+  bool done = true;
+  std::wstring cause;
+};
+Outcome Done() { return {}; }
+Outcome Failed() { return {false, FailureCause()}; }
+Outcome FailedWithoutCause() { return {false, {}}; }
 
 struct Variable {
   std::wstring name;
   std::wstring part;
-  std::wstring scopeLetter;  // "S" or "U"
+  bool system = false;
   bool record = false;
 };
 
-void Record(const std::wstring& kind, const Variable& v, const std::wstring* text) {
+void Record(Change kind, const Variable& v, const std::wstring& text = {}) {
   if (!State().CreateUninstaller || !v.record) return;
-  AddToUninstallList(L"Environment", kind + v.scopeLetter + v.name + (text ? L"*?" + *text : std::wstring()));
+  AddToUninstallList(uninstall::kEnvironment, {kind, v.system, v.name, text});
 }
 
 Outcome Overwrite(RegKey& key, const Variable& v) {
   if (const auto old = key.ReadString(v.name)) {
-    Record(L"W", v, &*old);
-    return key.WriteString(v.name, v.part) ? Outcome::Done : Outcome::Failed;
+    Record(Change::Overwritten, v, *old);
+    return key.WriteString(v.name, v.part) ? Done() : Failed();
   }
-  if (key.ValueExists(v.name)) return Outcome::Failed;  // there, but not readable as text
-  if (!key.WriteString(v.name, v.part)) return Outcome::Failed;
-  Record(L"D", v, nullptr);
-  return Outcome::Done;
+  if (key.ValueExists(v.name)) return FailedWithoutCause();  // there, but not readable as text
+  if (!key.WriteString(v.name, v.part)) return Failed();
+  Record(Change::Created, v);
+  return Done();
 }
 
 // APPEND and PREPEND: PATH is written expandable; so is a variable that was
@@ -52,22 +61,22 @@ Outcome ExtendList(RegKey& key, const Variable& v, bool append) {
   const auto raw = key.ReadValue(v.name);
   if (!raw) return Overwrite(key, v);
   const auto current = key.ReadString(v.name);
-  if (!current) return Outcome::Failed;
+  if (!current) return FailedWithoutCause();  // not text
   const auto change = append ? AppendToList(*current, v.part) : PrependToList(*current, v.part);
-  if (!change) return Outcome::Done;
+  if (!change) return Done();
   const bool expandable = EqualsNoCase(v.name, L"PATH") || raw->type == platform::kRegExpandSz;
-  if (!key.WriteString(v.name, change->value, expandable)) return Outcome::Failed;
-  if (change->added) Record(L"U", v, &v.part);
-  return Outcome::Done;
+  if (!key.WriteString(v.name, change->value, expandable)) return Failed();
+  if (change->added) Record(Change::Added, v, v.part);
+  return Done();
 }
 
 Outcome Remove(RegKey& key, const Variable& v) {
   // PATH is never removed.
-  if (EqualsNoCase(v.name, L"PATH") || !key.ValueExists(v.name)) return Outcome::Done;
+  if (EqualsNoCase(v.name, L"PATH") || !key.ValueExists(v.name)) return Done();
   const std::wstring old = key.ReadString(v.name).value_or(L"");
-  if (!key.DeleteValue(v.name)) return Outcome::Failed;
-  Record(L"W", v, &old);
-  return Outcome::Done;
+  if (!key.DeleteValue(v.name)) return Failed();
+  Record(Change::Overwritten, v, old);
+  return Done();
 }
 
 }  // namespace
@@ -105,26 +114,24 @@ void ApplyEnvironmentRecord(std::wstring_view record) {
   std::wstring scope = ToUpperAscii(f[4]);
   if (scope == L"DEFAULT") scope = s.AllUsers ? L"SYSTEM" : L"USER";
 
-  Outcome outcome = Outcome::Failed;  // an unknown scope has no key to work on
+  Outcome outcome = FailedWithoutCause();  // an unknown scope has no key to work on
   if (scope == L"SYSTEM" || scope == L"USER") {
-    v.scopeLetter = scope.substr(0, 1);
+    v.system = scope == L"SYSTEM";
     RegKey key;
-    const bool system = scope == L"SYSTEM";
-    if (key.Open(system ? platform::RegRoot::LocalMachine : platform::RegRoot::CurrentUser,
-                 system ? L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment" : L"Environment",
-                 platform::RegView::View64, true)) {
-      if (action == L"REMOVE") outcome = Remove(key, v);
-      else if (action == L"APPEND") outcome = ExtendList(key, v, true);
-      else if (action == L"PREPEND") outcome = ExtendList(key, v, false);
-      else if (action == L"OVERWRITE") outcome = Overwrite(key, v);
-      else outcome = Outcome::Done;
-    }
+    if (!key.Open(v.system ? platform::RegRoot::LocalMachine : platform::RegRoot::CurrentUser,
+                  v.system ? L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment" : L"Environment",
+                  platform::RegView::View64, true))
+      outcome = Failed();
+    else if (action == L"REMOVE") outcome = Remove(key, v);
+    else if (action == L"APPEND") outcome = ExtendList(key, v, true);
+    else if (action == L"PREPEND") outcome = ExtendList(key, v, false);
+    else if (action == L"OVERWRITE") outcome = Overwrite(key, v);
+    else outcome = Done();
   }
-  if (outcome == Outcome::Done) return;
-  WriteLog(L"Access Denied: Unable to set environment variable (" + f[4] + L"): " + v.name);
-  s.HadErrors = true;
-  ShowActionError(ExpandVariables(LangText(L"Messages", 32, L"Unable to set Environment Variable:") + L" " + v.name +
-                                  L"\r\n\r\n" + LangText(L"Messages", 27)));
+  if (outcome.done) return;
+  ReportFailure(L"Access Denied: Unable to set environment variable (" + f[4] + L"): " + v.name, outcome.cause,
+                ExpandVariables(LangText(L"Messages", 32, L"Unable to set Environment Variable:") + L" " + v.name +
+                                L"\r\n\r\n" + LangText(L"Messages", 27)));
 }
 
 }  // namespace ek

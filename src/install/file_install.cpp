@@ -4,28 +4,33 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/setup_log.h"
-#include "core/setup_state.h"
-#include "config/language.h"
+#include "base/file_record.h"
 #include "base/record_list.h"
+#include "base/result.h"
 #include "base/text.h"
+#include "base/uninstall_entries.h"
+#include "base/version.h"
+#include "base/zip_reader.h"
+#include "config/language.h"
 #include "config/utilities.h"
 #include "config/variables.h"
-#include "base/version.h"
+#include "core/failure_report.h"
+#include "core/host.h"
+#include "core/setup_log.h"
+#include "core/setup_state.h"
 #include "install/folder_tree.h"
 #include "install/install_driver.h"
 #include "install/uninstall_info.h"
-#include "base/zip_reader.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/ui.h"
-#include "core/host.h"
 
 namespace ek {
 namespace {
 
+// The engine switches that shape the stage, read when it starts.
 struct Settings {
   bool setModifyTime = true;
   bool setAttributes = true;
@@ -33,6 +38,22 @@ struct Settings {
   bool keepExistingOutOfList = false;
   bool registerSkippedFiles = false;
   bool silentIgnoreErrors = false;
+
+  static Settings FromSwitches() {
+    auto& s = State();
+    Settings st;
+    st.setModifyTime = !Switch(L"-nomodifydate");
+    st.setAttributes = !Switch(L"-nofileattrb");
+    st.stampCreation = Switch(L"-filecreatedate");
+    s.BackupFiles = Switch(L"-backupfiles");
+    st.keepExistingOutOfList = Switch(L"-noremoveexistingfile");
+    st.registerSkippedFiles = Switch(L"-regskippedfiles");
+    st.silentIgnoreErrors = Switch(L"-silentignoreerror");
+    s.CheckUninstallDuplicates = !Switch(L"-nocheckfileuninst");
+    s.LimitDuplicateCheck = !Switch(L"-nochecklimit");
+    s.ExactDuplicateCompare = Switch(L"-nocasesenscheck");
+    return st;
+  }
 };
 
 // The copied data archive, open for the whole stage.
@@ -67,61 +88,266 @@ DataArchive* g_archive = nullptr;
 std::wstring ArchivePath() { return State().SetupTempDir + L"\\ekdatafile.zip"; }
 
 // Writes one entry to an exact path, with the stored time and attributes.
-bool ExtractEntryTo(DataArchive& a, const ZipEntry& e, const std::wstring& dest, bool setTime, bool setAttributes) {
+// On failure `cause` holds the Windows cause, when there is one.
+[[nodiscard]] bool ExtractEntryTo(DataArchive& a, const ZipEntry& e, const std::wstring& dest, bool setTime, bool setAttributes,
+                    std::wstring* cause = nullptr) {
   platform::File out;
-  if (!out.Create(dest)) return false;
-  platform::FileByteSink sink(out);
-  const ZipError err = a.zip.Extract(e, sink);
-  out.Close();
-  if (err != ZipError::None) {
-    // A damaged entry must not leave a file that looks installed.
-    platform::DeleteFileAt(dest);
+  if (!out.Create(dest)) {
+    if (cause) *cause = FailureCause();
     return false;
   }
+  platform::FileByteSink sink(out);
+  const ZipError err = a.zip.Extract(e, sink);
+  if (err == ZipError::WriteFailed && cause) *cause = FailureCause();
+  out.Close();
+  if (err != ZipError::None) {
+    // A damaged entry must not leave a file that looks installed; what
+    // cannot be deleted is replaced or reported by the caller.
+    Ignore(platform::DeleteFileAt(dest));
+    return false;
+  }
+  // A time or attributes that cannot be set leave the file installed as it is.
   if (setTime) {
-    if (auto t = platform::DosTimeToFileTime(e.dosDate, e.dosTime)) platform::SetLastWriteTime(dest, *t);
+    if (auto t = platform::DosTimeToFileTime(e.dosDate, e.dosTime)) Ignore(platform::SetLastWriteTime(dest, *t));
   }
   if (setAttributes && e.HostIsDos()) {
     uint32_t attrs = e.externalAttributes & 0x27;  // read-only, hidden, system, archive
-    platform::SetAttributes(dest, attrs ? attrs : platform::kAttrNormal);
+    Ignore(platform::SetAttributes(dest, attrs ? attrs : platform::kAttrNormal));
   }
   return true;
 }
 
-void Abort() {
+[[noreturn]] void Abort() {
   UnpackUninstallerForRollback();
   AbortInstall(false);
 }
-
-int OverwriteModeOf(wchar_t c) { return (c >= L'0' && c <= L'9') ? c - L'0' : 1; }
 
 platform::MsgResult Box(const std::wstring& text, const std::wstring& caption, platform::MsgButtons buttons,
                         int defaultButton = 1) {
   return MessageOnMain(text, platform::MsgIcon::Error, buttons, defaultButton, caption);
 }
 
-// Returns false when the record is to be skipped (the error was accepted).
-bool CreateFoldersFor(const std::wstring& d, const std::wstring& rawRecord, bool record) {
-  auto& s = State();
-  const auto failed = CreateMissingFolders(d, FolderScanStart(d), [&](const std::wstring& folder) {
-    if (s.CreateUninstaller && record) AddToUninstallList(L"Folders", folder);
-  });
-  if (!failed) return true;
-  const std::wstring& folder = *failed;
-  WriteLog(L"Error creating folder: " + folder);
-  const std::wstring e = LangText(L"Messages", 13);
-  if (rawRecord.find(L"<InstallDir>") == std::wstring::npos) {
-    if (!s.Silent && Box(FormatAndExpand(e, folder) + L"\r" + LangText(L"Messages", 36, L"Continue anyway?"), L"Error",
-                         platform::MsgButtons::YesNo) != platform::MsgResult::No) {
-      s.HadErrors = true;
-      return false;
+// The component choices of the options dialog: whole groups of records, or
+// the records whose destination holds one of the texts.
+struct ComponentExclusions {
+  bool skipSource = false;
+  bool skipAddon = false;
+  std::vector<std::wstring> texts;  // folded
+
+  static ComponentExclusions FromOptions() {
+    const auto& o = State().Options;
+    ComponentExclusions x;
+    if (!o.GroupBox4.visible) return x;
+    for (size_t i = 0; i < o.CheckListBox1.size(); ++i) {
+      if (o.CheckListBox1[i].checked) continue;
+      auto fields = SplitRecord(ReadRecord(Config(), L"Components", i));
+      const std::wstring v = fields.size() > 2 ? FoldCase(fields[2]) : std::wstring();
+      if (v.empty()) continue;
+      if (v == L"$SOURCEDIR") x.skipSource = true;
+      else if (v == L"$ADDONFILES") x.skipAddon = true;
+      else if (v == L"$ALLFILES" || v == L"$TOTALFILES") x.skipSource = x.skipAddon = true;
+      else
+        for (auto& part : Split(v, L";"))
+          if (!part.empty()) x.texts.push_back(part);
     }
+    return x;
+  }
+
+  // Records before `sourceFiles` are the product's files, the others add-ons;
+  // the updater, the downloader and the uninstaller (written exactly so)
+  // come whatever the add-on choice.
+  bool Excludes(int index, int sourceFiles, const std::wstring& destination) const {
+    if (skipSource && index < sourceFiles) return true;
+    const std::wstring& uninstaller = State().UninstallFile;
+    if (skipAddon && index >= sourceFiles && destination != L"<InstallDir>\\Updater.exe" &&
+        destination != L"<InstallDir>\\Downloader.exe" && destination != L"<InstallDir>\\" + uninstaller)
+      return true;
+    if (texts.empty()) return false;
+    const std::wstring folded = FoldCase(destination);
+    for (const auto& x : texts)
+      if (Contains(folded, x)) return true;
+    return false;
+  }
+};
+
+// Walks the [Files] records: every step of one record, with the choices
+// that hold for the rest of the stage.
+class FileStage {
+ public:
+  explicit FileStage(DataArchive& archive)
+      : archive_(archive),
+        settings_(Settings::FromSwitches()),
+        exclusions_(ComponentExclusions::FromOptions()),
+        total_(SetupInt(L"TotalFiles", 0)),
+        sourceFiles_(SetupInt(L"SourceFiles", 0)) {}
+
+  void Run() {
+    for (int i = 0; i < total_; ++i) {
+      if (State().CancelRequested) Abort();
+      const std::wstring raw = ReadRecord(Config(), kFilesSection, static_cast<size_t>(i));
+      const auto record = FileRecord::Parse(raw);
+      if (!record || exclusions_.Excludes(i, sourceFiles_, record->destination)) continue;
+      InstallRecord(i, raw, *record);
+    }
+  }
+
+ private:
+  void InstallRecord(int i, const std::wstring& raw, const FileRecord& record) {
+    const std::wstring d = ExpandVariables(record.destination);
+    if (d.empty() || !record.HasFlags()) return;
+    bool recordIt = record.RecordForUninstall();
+    const bool folderRecord = d.back() == L'\\';
+    const std::wstring xd = ExtendedPath(d);
+
+    if (!folderRecord) {
+      host().SetProgress(30 + static_cast<int>(std::lround(static_cast<double>(i) * 70.0 / total_)));
+      host().Pump();
+      if (platform::FileExists(xd)) {
+        if (recordIt && settings_.keepExistingOutOfList) recordIt = false;
+        if (!ClearExistingFile(i, d, xd, record.Overwrite())) return;
+      }
+    }
+    if (folderRecord || !platform::DirectoryExists(ExtendedPath(FolderPart(d)))) {
+      if (!CreateFoldersFor(d, raw, recordIt)) return;
+    }
+    if (folderRecord) return;
+    FreeFileInTheWay(d, xd);
+    CopyWithRetry(i, d, xd, recordIt);
+  }
+
+  // The mode for a file that exists, once asked or compared: Replace, Keep
+  // or ReplaceWithoutBackup.
+  OverwriteMode Decide(int i, const std::wstring& d, const std::wstring& xd, OverwriteMode mode) {
+    if (mode == OverwriteMode::Ask) mode = Ask(d);
+    if (mode == OverwriteMode::ReplaceIfNewer) mode = NewerOrKept(i, xd);
+    return mode;
+  }
+
+  // A silent run replaces; otherwise the user's answer, or the one that he
+  // gave for all.
+  OverwriteMode Ask(const std::wstring& d) {
+    if (State().Silent) return OverwriteMode::Replace;
+    if (remembered_) return *remembered_;
+    switch (host().AskOverwrite(FormatAndExpand(LangText(L"Messages", 12), d))) {
+      case platform::MsgResult::Yes: return OverwriteMode::Replace;
+      case platform::MsgResult::YesToAll: return *(remembered_ = OverwriteMode::Replace);
+      case platform::MsgResult::NoToAll: return *(remembered_ = OverwriteMode::Keep);
+      default: return OverwriteMode::Keep;
+    }
+  }
+
+  // The entry, unpacked beside the archive, against the installed file; a
+  // comparison that cannot be made replaces the file.
+  OverwriteMode NewerOrKept(int i, const std::wstring& xd) {
+    const ZipEntry* e = archive_.Entry(static_cast<size_t>(i));
+    const std::wstring temp = State().SetupTempDir + L"\\" + ToText(i);
+    if (!e || !ExtractEntryTo(archive_, *e, temp, false, false)) return OverwriteMode::Replace;
+    const bool newer = IsNewerFile(temp, xd, platform::DosTimeToFileTime(e->dosDate, e->dosTime));
+    Ignore(platform::DeleteFileAt(temp));  // goes with the temporary folder at the latest
+    return newer ? OverwriteMode::Replace : OverwriteMode::Keep;
+  }
+
+  // False when the existing file stays and the record ends.
+  bool ClearExistingFile(int i, const std::wstring& d, const std::wstring& xd, OverwriteMode mode) {
+    auto& s = State();
+    switch (Decide(i, d, xd, mode)) {
+      case OverwriteMode::Keep:
+        if (!settings_.registerSkippedFiles) DropOthersEntries(d);
+        return false;
+      case OverwriteMode::Replace:
+        // Both may fail: a file that stays is freed and replaced below, and
+        // its failure reported there.
+        if (s.BackupFiles) Ignore(platform::CopyFileTo(xd, s.SetupTempDir + L"\\" + FileNamePart(d) + L"ekbackup", true));
+        Ignore(platform::DeleteFileAt(xd));
+        return true;
+      default:
+        return true;
+    }
+  }
+
+  // Returns false when the record is to be skipped (the error was accepted).
+  bool CreateFoldersFor(const std::wstring& d, const std::wstring& raw, bool recordIt) {
+    auto& s = State();
+    const auto failed = CreateMissingFolders(d, FolderScanStart(d), [&](const std::wstring& folder) {
+      if (s.CreateUninstaller && recordIt) AddToUninstallList(uninstall::kFolders, {folder});
+    });
+    if (!failed) return true;
+    const std::wstring& folder = *failed;
+    LogFailure(L"Error creating folder: " + folder, FailureCause());
+    const std::wstring e = LangText(L"Messages", 13);
+    if (raw.find(L"<InstallDir>") == std::wstring::npos) {
+      if (!s.Silent && Box(FormatAndExpand(e, folder) + L"\r" + LangText(L"Messages", 36, L"Continue anyway?"), L"Error",
+                           platform::MsgButtons::YesNo) != platform::MsgResult::No) {
+        s.HadErrors = true;
+        return false;
+      }
+      Abort();
+    }
+    if (!s.Silent) Box(FormatAndExpand(e + L"<#><#>" + LangText(L"Messages", 28), folder), L"Setup", platform::MsgButtons::Ok);
     Abort();
   }
-  if (!s.Silent) Box(FormatAndExpand(e + L"<#><#>" + LangText(L"Messages", 28), folder), L"Setup", platform::MsgButtons::Ok);
-  Abort();
-  return false;
-}
+
+  // A file still there (its deletion failed, or the mode keeps no backup):
+  // a running program is ended, the read-only attribute cleared, a library
+  // unregistered. Every step is an attempt; the copy reports what stays.
+  void FreeFileInTheWay(const std::wstring& d, const std::wstring& xd) {
+    if (!platform::FileExists(xd)) return;
+    const std::wstring name = FileNamePart(d);
+    const std::wstring ext = FoldCase(ExtensionPart(d));
+    if (ext == L".EXE" && IsProcessRunning(name)) {
+      platform::ShellOpen(nullptr, L"", L"cmd.exe", L"/C taskkill /F /IM " + name + L" /T", platform::kSwHide);
+      platform::SleepMs(1000);
+    }
+    if (platform::IsReadOnly(xd)) Ignore(platform::SetAttributes(xd, platform::kAttrNormal));
+    if (ext == L".DLL" || ext == L".OCX") {
+      Ignore(platform::CallDllExport(xd, "DllUnregisterServer"));
+      platform::SleepMs(500);
+      host().Pump();
+      platform::SleepMs(1000);
+      host().Pump();
+    }
+  }
+
+  // The entry to its destination, as often as the user asks to retry.
+  void CopyWithRetry(int i, const std::wstring& d, const std::wstring& xd, bool recordIt) {
+    auto& s = State();
+    while (true) {
+      // A file that cannot be deleted makes the extraction fail, which is reported.
+      if (platform::FileExists(xd)) Ignore(platform::DeleteFileAt(xd));
+      const ZipEntry* e = archive_.Entry(static_cast<size_t>(i));
+      std::wstring cause;
+      if (e && ExtractEntryTo(archive_, *e, xd, settings_.setModifyTime, settings_.setAttributes, &cause)) {
+        // Only a courtesy to tools that look at creation times.
+        if (settings_.stampCreation) Ignore(platform::SetCreationTimeNow(xd));
+        if (s.CreateUninstaller && recordIt) AddToUninstallList(uninstall::kFiles, {d});
+        host().Pump();
+        if (total_ < 50) platform::SleepMs(100);
+        return;
+      }
+      LogFailure(L"Unable to create file: " + d, cause);
+      std::wstring message = FormatAndExpand(LangText(L"Messages", 14, L"Error creating file:"), d);
+      if (platform::FileExists(xd))
+        message += L"\r\n\r\n" + LangText(L"Messages", 39, L"The file may be open in another program. Close it and try again.");
+      if (s.Silent) {
+        if (!settings_.silentIgnoreErrors) Abort();
+      } else {
+        const auto answer = Box(message, L"Error", platform::MsgButtons::AbortRetryIgnore, 2);
+        if (answer == platform::MsgResult::Retry) continue;
+        if (answer == platform::MsgResult::Abort) Abort();
+      }
+      s.HadErrors = true;
+      DropOthersEntries(d);
+      return;
+    }
+  }
+
+  DataArchive& archive_;
+  const Settings settings_;
+  const ComponentExclusions exclusions_;
+  const int total_;
+  const int sourceFiles_;
+  std::optional<OverwriteMode> remembered_;  // Yes to All or No to All
+};
 
 }  // namespace
 
@@ -154,8 +380,9 @@ void UnpackUninstallerForRollback() {
     if (!local.Open(ArchivePath())) return;
     a = &local;
   }
+  // Without the uninstaller the roll-back does not start; the abort goes on.
   if (const ZipEntry* e = a->Entry(static_cast<size_t>(index)))
-    ExtractEntryTo(*a, *e, s.SetupTempDir + L"\\Uninstall.exe", false, false);
+    Ignore(ExtractEntryTo(*a, *e, s.SetupTempDir + L"\\Uninstall.exe", false, false));
   a->Close();
   g_archive = nullptr;
 }
@@ -166,152 +393,7 @@ void InstallFiles() {
   // A product without payload may ship no data archive at all.
   if (!archive.Open(ArchivePath()) && s.DataArchiveSize != 0) FailDataArchive();
   g_archive = &archive;
-
-  Settings st;
-  st.setModifyTime = !Switch(L"-nomodifydate");
-  st.setAttributes = !Switch(L"-nofileattrb");
-  st.stampCreation = Switch(L"-filecreatedate");
-  s.BackupFiles = Switch(L"-backupfiles");
-  st.keepExistingOutOfList = Switch(L"-noremoveexistingfile");
-  st.registerSkippedFiles = Switch(L"-regskippedfiles");
-  st.silentIgnoreErrors = Switch(L"-silentignoreerror");
-  s.CheckUninstallDuplicates = !Switch(L"-nocheckfileuninst");
-  s.LimitDuplicateCheck = !Switch(L"-nochecklimit");
-  s.ExactDuplicateCompare = Switch(L"-nocasesenscheck");
-  int remembered = 0;
-
-  bool skipSource = false, skipAddon = false;
-  std::vector<std::wstring> exclusions;
-  if (s.Options.GroupBox4.visible) {
-    for (size_t i = 0; i < s.Options.CheckListBox1.size(); ++i) {
-      if (s.Options.CheckListBox1[i].checked) continue;
-      auto fields = SplitRecord(ReadRecord(Config(), L"Components", i));
-      const std::wstring v = fields.size() > 2 ? FoldCase(fields[2]) : std::wstring();
-      if (v.empty()) continue;
-      if (v == L"$SOURCEDIR") skipSource = true;
-      else if (v == L"$ADDONFILES") skipAddon = true;
-      else if (v == L"$ALLFILES" || v == L"$TOTALFILES") skipSource = skipAddon = true;
-      else
-        for (auto& part : Split(v, L";"))
-          if (!part.empty()) exclusions.push_back(part);
-    }
-  }
-
-  const int total = SetupInt(L"TotalFiles", 0);
-  const int sourceFiles = SetupInt(L"SourceFiles", 0);
-  for (int i = 0; i < total; ++i) {
-    if (s.CancelRequested) Abort();
-    if (skipSource && i < sourceFiles) continue;
-    const std::wstring rec = ReadRecord(Config(), L"Files", static_cast<size_t>(i));
-    const size_t q = rec.find(L'?');
-    if (rec.empty() || q == std::wstring::npos) continue;
-    const std::wstring t = rec.substr(0, q);
-    if (skipAddon && i >= sourceFiles && t != L"<InstallDir>\\Updater.exe" && t != L"<InstallDir>\\Downloader.exe" &&
-        t != L"<InstallDir>\\" + s.UninstallFile)
-      continue;
-    if (!exclusions.empty()) {
-      const std::wstring upperT = FoldCase(t);
-      bool excluded = false;
-      for (const auto& x : exclusions)
-        if (Contains(upperT, x)) excluded = true;
-      if (excluded) continue;
-    }
-    const std::wstring d = ExpandVariables(t);
-    const std::wstring flags = rec.substr(q + 1);
-    if (d.empty() || flags.size() < 2) continue;
-    int mode = OverwriteModeOf(flags[0]);
-    bool record = flags[1] == L'1';
-    const bool folderRecord = d.back() == L'\\';
-    const std::wstring xd = ExtendedPath(d);
-
-    if (!folderRecord) {
-      host().SetProgress(30 + static_cast<int>(std::lround(static_cast<double>(i) * 70.0 / total)));
-      host().Pump();
-      if (platform::FileExists(xd)) {
-        if (record && st.keepExistingOutOfList) record = false;
-        if (mode == 0) {
-          if (s.Silent) {
-            mode = 1;
-          } else if (remembered) {
-            mode = remembered;
-          } else {
-            switch (host().AskOverwrite(FormatAndExpand(LangText(L"Messages", 12), d))) {
-              case platform::MsgResult::Yes: mode = 1; break;
-              case platform::MsgResult::YesToAll: mode = remembered = 1; break;
-              case platform::MsgResult::NoToAll: mode = remembered = 3; break;
-              default: mode = 3; break;
-            }
-          }
-        }
-        if (mode == 2) {
-          mode = 1;
-          const ZipEntry* e = archive.Entry(static_cast<size_t>(i));
-          const std::wstring temp = s.SetupTempDir + L"\\" + ToText(i);
-          if (e && ExtractEntryTo(archive, *e, temp, false, false)) {
-            mode = IsNewerFile(temp, xd, platform::DosTimeToFileTime(e->dosDate, e->dosTime)) ? 1 : 3;
-            platform::DeleteFileAt(temp);
-          }
-        }
-        if (mode == 1) {
-          if (s.BackupFiles)
-            platform::CopyFileTo(xd, s.SetupTempDir + L"\\" + FileNamePart(d) + L"ekbackup", true);
-          platform::DeleteFileAt(xd);
-        }
-        if (mode == 3) {
-          if (!st.registerSkippedFiles) DropOthersEntries(d);
-          continue;
-        }
-      }
-    }
-    if (folderRecord || !platform::DirectoryExists(ExtendedPath(FolderPart(d)))) {
-      if (!CreateFoldersFor(folderRecord ? d : d, rec, record)) continue;
-    }
-    if (folderRecord) continue;
-
-    if (platform::FileExists(xd)) {
-      const std::wstring name = FileNamePart(d);
-      const std::wstring ext = FoldCase(ExtensionPart(d));
-      if (ext == L".EXE" && IsProcessRunning(name)) {
-        platform::ShellOpen(nullptr, L"", L"cmd.exe", L"/C taskkill /F /IM " + name + L" /T", platform::kSwHide);
-        platform::SleepMs(1000);
-      }
-      if (platform::IsReadOnly(xd)) platform::SetAttributes(xd, platform::kAttrNormal);
-      if (ext == L".DLL" || ext == L".OCX") {
-        platform::CallDllExport(xd, "DllUnregisterServer");
-        platform::SleepMs(500);
-        host().Pump();
-        platform::SleepMs(1000);
-        host().Pump();
-      }
-    }
-    while (true) {
-      if (platform::FileExists(xd)) platform::DeleteFileAt(xd);
-      const ZipEntry* e = archive.Entry(static_cast<size_t>(i));
-      if (e && ExtractEntryTo(archive, *e, xd, st.setModifyTime, st.setAttributes)) {
-        if (st.stampCreation) platform::SetCreationTimeNow(xd);
-        if (s.CreateUninstaller && record) AddToUninstallList(L"Files", d);
-        host().Pump();
-        if (total < 50) platform::SleepMs(100);
-        break;
-      }
-      WriteLog(L"Unable to create file: " + d);
-      std::wstring message = FormatAndExpand(LangText(L"Messages", 14, L"Error creating file:"), d);
-      if (platform::FileExists(xd))
-        message += L"\r\n\r\n" + LangText(L"Messages", 39, L"The file may be open in another program. Close it and try again.");
-      if (s.Silent) {
-        if (!st.silentIgnoreErrors) Abort();
-        s.HadErrors = true;
-        DropOthersEntries(d);
-        break;
-      }
-      const auto answer = Box(message, L"Error", platform::MsgButtons::AbortRetryIgnore, 2);
-      if (answer == platform::MsgResult::Retry) continue;
-      if (answer == platform::MsgResult::Abort) Abort();
-      s.HadErrors = true;
-      DropOthersEntries(d);
-      break;
-    }
-  }
+  FileStage(archive).Run();
   archive.Close();
   g_archive = nullptr;
 }

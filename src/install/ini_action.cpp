@@ -5,6 +5,7 @@
 #include "config/language.h"
 #include "base/record_list.h"
 #include "base/text.h"
+#include "base/uninstall_entries.h"
 #include "config/utilities.h"
 #include "config/variables.h"
 #include "core/failure_report.h"
@@ -20,12 +21,10 @@ namespace {
 // structure.
 std::wstring OneLine(const std::wstring& text) { return ReplaceAll(ReplaceAll(text, L"\r\n", L" "), L"\n", L" "); }
 
-void EditFailed(const std::wstring& file, const std::wstring& messageArgument) {
-  auto& s = State();
-  WriteLog(L"Error editing INI file: " + file);
-  ShowActionError(FormatAndExpand(LangText(L"Messages", 19), messageArgument));
-  s.FailedIniFile = file;
-  s.HadErrors = true;
+// The file's later records are skipped until an edit succeeds.
+void EditFailed(const std::wstring& file, const std::wstring& messageArgument, const std::wstring& cause) {
+  State().FailedIniFile = file;
+  ReportFailure(L"Error editing INI file: " + file, cause, FormatAndExpand(LangText(L"Messages", 19), messageArgument));
 }
 
 }  // namespace
@@ -49,18 +48,19 @@ void ApplyIniRecord(std::wstring_view record) {
   if (existingOnly && !existed) return;
   if (!existed && !platform::DirectoryExists(ExtendedPath(FolderPart(file)))) {
     const auto failed = CreateMissingFolders(file, FolderScanStart(file), [&](const std::wstring& folder) {
-      if (s.CreateUninstaller && recordIt) AddToUninstallList(L"Folders", folder);
+      if (s.CreateUninstaller && recordIt) AddToUninstallList(uninstall::kFolders, {folder});
     });
     if (failed) {
+      // The folder's line says what failed; the file's line follows it.
       WriteLog(L"Error creating directory: " + *failed);
-      EditFailed(file, file);
+      EditFailed(file, file, {});
       return;
     }
   }
 
   IniFileText text;
   if (!LoadIniFile(path, text)) {
-    EditFailed(file, file + L"<#>" + key);
+    EditFailed(file, file + L"<#>" + key, FailureCause());
     return;
   }
   IniFileEditor editor;
@@ -69,14 +69,14 @@ void ApplyIniRecord(std::wstring_view record) {
   editor.Write(section, key, value);
   text.text = editor.Text();
   if (!SaveIniFile(path, text)) {
-    EditFailed(file, file + L"<#>" + key);
+    EditFailed(file, file + L"<#>" + key, FailureCause());
     return;
   }
   s.FailedIniFile.clear();
   if (s.CreateUninstaller && recordIt) {
     // A file this installation created goes as a whole.
-    if (existed) AddToUninstallList(L"INIValues", file + L"*?" + section + L"*?" + key);
-    else AddToUninstallList(L"Files", file);
+    if (existed) AddToUninstallList(uninstall::kIniValues, {file, section, key});
+    else AddToUninstallList(uninstall::kFiles, {file});
   }
 }
 

@@ -4,13 +4,17 @@
 
 #include "actions/command_list.h"
 #include "actions/process_launch.h"
-#include "core/setup_log.h"
-#include "core/setup_state.h"
-#include "config/language.h"
 #include "base/record_list.h"
+#include "base/result.h"
 #include "base/text.h"
+#include "base/uninstall_entries.h"
+#include "config/language.h"
 #include "config/utilities.h"
 #include "config/variables.h"
+#include "core/failure_report.h"
+#include "core/host.h"
+#include "core/setup_log.h"
+#include "core/setup_state.h"
 #include "install/association_action.h"
 #include "install/environment_action.h"
 #include "install/file_install.h"
@@ -24,7 +28,6 @@
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/ui.h"
-#include "core/host.h"
 
 namespace ek {
 namespace {
@@ -34,15 +37,87 @@ void Caption(std::wstring_view section, int index, std::wstring_view fallback, b
   if (pump) host().Pump();
 }
 
-std::wstring TempInfoPath() { return State().SetupTempDir + L"\\Uninstall.ini"; }
+void FinishingCaption() { Caption(L"Install", 10, L"Finishing setup..."); }
 
+std::wstring TempInfoPath() { return State().SetupTempDir + L"\\" + std::wstring(uninstall::kInfoFileName); }
+
+// The information file is the only record of what the installation did:
+// a failure to write it is told and marks the run.
 void SaveUninstallIni() {
   auto& s = State();
-  if (s.UninstallIni)
-    platform::WriteTextFile(TempInfoPath(), s.UninstallIni->Serialize(), TextEncoding::Utf8Bom);
+  if (!s.UninstallIni) return;
+  if (platform::WriteTextFile(TempInfoPath(), s.UninstallIni->Serialize(), TextEncoding::Utf8Bom)) return;
+  LogFailure(L"Unable to write file: " + TempInfoPath(), FailureCause());
+  s.HadErrors = true;
 }
 
-// Step 9: the data archive out of the own file, progress 0 to 30.
+std::wstring RunKeyRoot() { return State().AllUsers ? L"HKLM\\SOFTWARE\\" : L"HKCU\\Software\\"; }
+
+// A value the setup writes itself, recorded like a configured one.
+void WriteSetupValue(const std::wstring& keyPath, const std::wstring& name, const std::wstring& data) {
+  if (const auto record = SetupRegistryValue(keyPath, name, data)) ApplyRegistryRecord(*record);
+}
+
+void WalkRecords(std::wstring_view section, void (*apply)(std::wstring_view)) {
+  const size_t n = RecordCount(Config(), section);
+  for (size_t i = 0; i < n; ++i) apply(ReadRecord(Config(), section, i));
+}
+
+// ---- the steps, in their order ---------------------------------------------
+
+void Start() {
+  auto& s = State();
+  s.NoLongPathPrefix = Switch(L"-noprefix");
+  s.InstallRunning = true;
+  s.CancelRequested = false;
+  s.HadErrors = false;
+}
+
+void ShowInstallScreen() {
+  host().HideWelcomeElements();
+  Caption(L"Install", 12, L"Preparing...", false);
+  host().SetDescription(ExpandVariables(LangText(L"Install", 1, L"Please wait...")));
+  host().SetProgress(0);
+  host().ShowProgress(true);
+  host().Pump();
+}
+
+void ResetInstallState() {
+  auto& s = State();
+  s.InstallDir = StripTrailingBackslash(Trim(s.InstallDir));
+  s.FilesBase = s.RegistryValuesBase = s.FilesAdded = s.RegistryValuesAdded = 0;
+}
+
+// An update extends the information file of the installed version; its
+// lists go on after their last numbers.
+void OpenInformationFile() {
+  auto& s = State();
+  auto ini = std::make_unique<IniDocument>();
+  if (s.UpdateMode) {
+    const std::wstring old = InstalledInfoFilePath();
+    if (platform::FileExists(ExtendedPath(old)) && platform::CopyFileTo(ExtendedPath(old), TempInfoPath(), true)) {
+      bool ok = false;
+      DecodedText t = platform::ReadTextFile(TempInfoPath(), TextEncoding::Utf8, &ok);
+      if (ok) {
+        ini->Parse(t.text);
+        s.FilesBase = NextListKey(*ini, uninstall::kFiles.section);
+        s.RegistryValuesBase = NextListKey(*ini, uninstall::kRegistryValues.section);
+      }
+    }
+  }
+  s.UninstallIni = std::move(ini);
+}
+
+// The commands of this installation record the uninstallation commands afresh.
+void DropRecordedCommands() {
+  auto& s = State();
+  if (!s.UpdateMode || Switch(L"-nodelcmdonupdate")) return;
+  for (const auto* list : {&uninstall::kExecAtUninstallStart, &uninstall::kExecBeforeUninstall,
+                           &uninstall::kExecAfterUninstall})
+    s.UninstallIni->EraseSection(list->section);
+}
+
+// The data archive out of the own file, progress 0 to 30.
 void CopyDataArchive() {
   auto& s = State();
   Caption(L"Install", 13, L"Extracting files...");
@@ -68,35 +143,39 @@ void CopyDataArchive() {
   }
 }
 
-std::wstring RunKeyRoot() { return State().AllUsers ? L"HKLM\\SOFTWARE\\" : L"HKCU\\Software\\"; }
-
-std::wstring EngineRecord(const std::wstring& key, const std::wstring& name, const std::wstring& data) {
-  return key + L"*?" + name + L"*?REG_SZ*?" + data + L"*?Yes*?Yes*?Default";
+void CopyFiles() {
+  Caption(L"Install", 2, L"Copying files...");
+  InstallFiles();
+  host().SetProgress(99);
 }
 
-void ExternalDataPackage() {
+void CreateShortcuts() {
+  FinishingCaption();
+  if (Config().SectionExists(L"Shortcuts")) WalkRecords(L"Shortcuts", &CreateShortcut);
+}
+
+// The uninstaller also removes its information file.
+void RecordInformationFile() {
+  const auto& s = State();
+  if (s.CreateUninstaller && !s.UpdateMode) AddToUninstallList(uninstall::kFiles, {InstalledInfoFilePath()});
+}
+
+// [Setup] PackageType 1: a data file beside the installer, unpacked with 7-Zip.
+void ExtractDataFileBeside(const std::wstring& sevenZip, const std::wstring& parameters, int show) {
   auto& s = State();
-  const int type = SetupInt(L"PackageType", 0);
-  if (type <= 0) return;
-  Caption(L"Install", 13, L"Extracting files...");
-  int show = s.Silent ? platform::kSwHide : platform::kSwShowNormal;
-  std::wstring x = SetupString(L"DataExtractParam");
-  if (x.empty()) x = L"-o\"<InstallDir>\" -aoa";
-  if (x.size() > 1 && x[0] == L's') {
-    x.erase(0, 1);
-    show = platform::kSwHide;
+  std::wstring d = ExpandVariables(L"<CurrentDir>\\" + SetupString(L"DataFileName"));
+  if (!platform::FileExists(ExtendedPath(d))) d = s.DataFile;
+  if (platform::FileExists(ExtendedPath(d)) && platform::FileExists(ExtendedPath(sevenZip))) {
+    RunProcess(host().Owner(), sevenZip, ExpandVariables(L"x \"" + d + L"\" " + parameters), show, true, false, true);
+  } else {
+    s.HadErrors = true;
   }
-  const std::wstring seven = ExpandVariables(L"<SetupTempDir>\\7za.exe");
-  if (type == 1) {
-    std::wstring d = ExpandVariables(L"<CurrentDir>\\" + SetupString(L"DataFileName"));
-    if (!platform::FileExists(ExtendedPath(d))) d = s.DataFile;
-    if (platform::FileExists(ExtendedPath(d)) && platform::FileExists(ExtendedPath(seven))) {
-      RunProcess(host().Owner(), seven, ExpandVariables(L"x \"" + d + L"\" " + x), show, true, false, true);
-    } else {
-      s.HadErrors = true;
-    }
-    return;
-  }
+}
+
+// [Setup] PackageType 2: a data file on a web server, fetched with the
+// downloader, then unpacked with 7-Zip.
+void DownloadDataFile(const std::wstring& sevenZip, const std::wstring& parameters, int show) {
+  auto& s = State();
   const std::wstring url = ExpandVariables(SetupString(L"DataFileName"));
   size_t slash = url.rfind(L'/');
   const std::wstring file = slash == std::wstring::npos ? url : url.substr(slash + 1);
@@ -116,15 +195,179 @@ void ExternalDataPackage() {
     return;
   }
   host().Pump();
-  if (!RunProcess(host().Owner(), seven, ExpandVariables(L"x \"<SetupTempDir>\\" + file + L"\" " + x), show, true,
-                  false, true))
+  if (!RunProcess(host().Owner(), sevenZip, ExpandVariables(L"x \"<SetupTempDir>\\" + file + L"\" " + parameters), show,
+                  true, false, true))
     s.HadErrors = true;
 }
 
-void WalkRecords(std::wstring_view section, void (*apply)(std::wstring_view)) {
-  const size_t n = RecordCount(Config(), section);
-  for (size_t i = 0; i < n; ++i) apply(ReadRecord(Config(), section, i));
+void ExternalDataPackage() {
+  auto& s = State();
+  const int type = SetupInt(L"PackageType", 0);
+  if (type <= 0) return;
+  Caption(L"Install", 13, L"Extracting files...");
+  int show = s.Silent ? platform::kSwHide : platform::kSwShowNormal;
+  std::wstring parameters = SetupString(L"DataExtractParam");
+  if (parameters.empty()) parameters = L"-o\"<InstallDir>\" -aoa";
+  if (parameters.size() > 1 && parameters[0] == L's') {
+    parameters.erase(0, 1);
+    show = platform::kSwHide;
+  }
+  const std::wstring sevenZip = ExpandVariables(L"<SetupTempDir>\\7za.exe");
+  if (type == 1) ExtractDataFileBeside(sevenZip, parameters, show);
+  else DownloadDataFile(sevenZip, parameters, show);
 }
+
+void CreateAssociations() {
+  if (!State().Options.CheckAssociate.checked) return;
+  Caption(L"Install", 6, L"Creating associations...");
+  if (const IniDocument::Section* ext = Config().GetSection(L"Extensions"))
+    for (const auto& e : ext->entries) ApplyAssociation(e.value);
+  host().Pump();
+  platform::NotifyAssociationsChanged(true);
+}
+
+// Until a cancel request, or until the user stops after a failure.
+void WriteRegistryValues() {
+  if (!Config().SectionExists(L"Registry")) return;
+  Caption(L"Install", 4, L"Creating registry entries...", false);
+  const size_t n = RecordCount(Config(), L"Registry");
+  for (size_t i = 0; i < n; ++i) {
+    if (State().CancelRequested) break;
+    if (!ApplyRegistryRecord(ReadRecord(Config(), L"Registry", i))) break;
+  }
+}
+
+void WriteIniValues() {
+  FinishingCaption();
+  State().FailedIniFile.clear();
+  if (Config().SectionExists(L"INI")) WalkRecords(L"INI", &ApplyIniRecord);
+}
+
+// The updater at every Windows start, when it is to check at once.
+void UpdaterStartupEntry() {
+  if (SetupBool(L"AutoCheckUpdate") && SetupInt(L"UpdateFrequency", -1) == 0)
+    WriteSetupValue(RunKeyRoot() + L"Microsoft\\Windows\\CurrentVersion\\Run", L"<AppName> update",
+                    L"\"<InstallDir>\\Updater.exe\" /X");
+}
+
+void LaunchOnStartupEntry() {
+  if (State().Options.CheckStartup.checked)
+    WriteSetupValue(RunKeyRoot() + L"Microsoft\\Windows\\CurrentVersion\\Run", L"<AppName>", State().MainExe);
+}
+
+void SetEnvironment() {
+  if (!Config().SectionExists(L"Environments")) return;
+  WalkRecords(L"Environments", &ApplyEnvironmentRecord);
+  platform::BroadcastEnvironmentChange();
+}
+
+void RegisterComponents() {
+  if (Config().SectionExists(L"Others")) WalkRecords(L"Others", &ApplyOthersRecord);
+}
+
+// Each record after the installation, then once more (as a command may have
+// changed it) for the uninstallation moments; a halt rolls back.
+void RunCommands() {
+  auto& s = State();
+  if (!Config().SectionExists(L"Commands")) return;
+  const size_t n = RecordCount(Config(), L"Commands");
+  for (size_t i = 0; i < n; ++i) {
+    RunCommandRecord(kAfterInstallation, ReadRecord(Config(), L"Commands", i));
+    if (s.HaltRequested) {
+      s.HadErrors = true;
+      AbortInstall(false);
+    }
+    RunCommandRecord(kUninstallRegistration, ReadRecord(Config(), L"Commands", i));
+  }
+  FinishingCaption();
+}
+
+void AppPaths() {
+  const auto& s = State();
+  if (s.MainExe.empty() || !platform::FileExists(ExtendedPath(s.MainExe))) return;
+  const std::wstring n = FileNamePart(s.MainExe);
+  if (SetupBool(L"RegisterAppPath")) {
+    const std::wstring key = L"HKEY_DEFAULT\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + n;
+    WriteSetupValue(key, L"", s.MainExe);
+    WriteSetupValue(key, L"Path", FolderPart(s.MainExe));
+  }
+  const std::wstring app = L"HKEY_DEFAULT\\SOFTWARE\\Classes\\Applications\\" + n;
+  if (Switch(L"-NoStartPage")) WriteSetupValue(app, L"NoStartPage", L"");
+  if (Switch(L"-NoOpenWith")) WriteSetupValue(app, L"NoOpenWith", L"");
+}
+
+void RegisterProduct() {
+  host().SetProgress(100);
+  host().Pump();
+  if (State().CreateUninstaller && SetupBool(L"ShowAddRemove")) RegisterUninstallEntry();
+}
+
+void SaveInformationFile() {
+  SaveUninstallIni();
+  State().UninstallIni.reset();
+}
+
+// The information file beside the uninstaller, or, without one, for the
+// updater when it has none yet.
+void HandOverInformationFile() {
+  auto& s = State();
+  if (s.CreateUninstaller) {
+    const std::wstring target = InstalledInfoFilePath();
+    if (!platform::CopyFileTo(TempInfoPath(), ExtendedPath(target), true)) {
+      LogFailure(L"Unable to write file: " + target, FailureCause());
+      s.HadErrors = true;
+    }
+  } else if (SetupBool(L"Updater")) {
+    const std::wstring updaterIni = s.InstallDir + L"\\Updater.ini";
+    // The updater finds its keys in the installation's folder another time.
+    if (!platform::FileExists(ExtendedPath(updaterIni)))
+      Ignore(platform::CopyFileTo(TempInfoPath(), ExtendedPath(updaterIni), false));
+  }
+}
+
+void ScheduleUpdater() {
+  const int frequency = SetupInt(L"UpdateFrequency", -1);
+  if (SetupBool(L"Updater") && SetupBool(L"AutoCheckUpdate") && frequency > 0)
+    RunProcess(nullptr, State().InstallDir + L"\\Updater.exe", L"/S /AUTORUNON " + ToText(frequency),
+               platform::kSwShow, false, true, false);
+}
+
+void Finish() {
+  auto& s = State();
+  host().Pump();
+  s.InstallRunning = false;
+  s.InstallationCompleted = true;
+  if (!s.Silent && SetupBool(L"Beep")) platform::BeepOk();
+}
+
+using InstallStep = void (*)();
+constexpr InstallStep kInstallSteps[] = {
+    &Start,
+    &ShowInstallScreen,
+    &ResetInstallState,
+    &OpenInformationFile,
+    &DropRecordedCommands,
+    &WriteUninstallGeneralKeys,
+    &CopyDataArchive,
+    &CopyFiles,
+    &CreateShortcuts,
+    &RecordInformationFile,
+    &ExternalDataPackage,
+    &CreateAssociations,
+    &WriteRegistryValues,
+    &WriteIniValues,
+    &UpdaterStartupEntry,
+    &LaunchOnStartupEntry,
+    &SetEnvironment,
+    &RegisterComponents,
+    &RunCommands,
+    &AppPaths,
+    &RegisterProduct,
+    &SaveInformationFile,
+    &HandOverInformationFile,
+    &ScheduleUpdater,
+    &Finish,
+};
 
 }  // namespace
 
@@ -162,140 +405,7 @@ void AbortInstall(bool fromFileStage) {
 }
 
 void RunInstallation() {
-  auto& s = State();
-  // 1. Start.
-  s.NoLongPathPrefix = Switch(L"-noprefix");
-  s.InstallRunning = true;
-  s.CancelRequested = false;
-  s.HadErrors = false;
-  // 2. Window.
-  host().HideWelcomeElements();
-  Caption(L"Install", 12, L"Preparing...", false);
-  host().SetDescription(ExpandVariables(LangText(L"Install", 1, L"Please wait...")));
-  host().SetProgress(0);
-  host().ShowProgress(true);
-  host().Pump();
-  // 3, 4.
-  s.InstallDir = StripTrailingBackslash(Trim(s.InstallDir));
-  s.FilesBase = s.RegistryValuesBase = s.FilesAdded = s.RegistryValuesAdded = 0;
-  // 5, 6. Update take-over and the information file under construction.
-  auto ini = std::make_unique<IniDocument>();
-  if (s.UpdateMode) {
-    const std::wstring old = InstalledInfoFilePath();
-    if (platform::FileExists(ExtendedPath(old)) && platform::CopyFileTo(ExtendedPath(old), TempInfoPath(), true)) {
-      bool ok = false;
-      DecodedText t = platform::ReadTextFile(TempInfoPath(), TextEncoding::Utf8, &ok);
-      if (ok) {
-        ini->Parse(t.text);
-        s.FilesBase = NextListKey(*ini, L"Files");
-        s.RegistryValuesBase = NextListKey(*ini, L"RegistryValues");
-      }
-    }
-  }
-  s.UninstallIni = std::move(ini);
-  // 7.
-  if (s.UpdateMode && !Switch(L"-nodelcmdonupdate")) {
-    for (const wchar_t* sec : {L"ExecAtUninstallStart", L"ExecBeforeUninstall", L"ExecAfterUninstall"})
-      s.UninstallIni->EraseSection(sec);
-  }
-  // 8.
-  WriteUninstallGeneralKeys();
-  // 9, 10.
-  CopyDataArchive();
-  Caption(L"Install", 2, L"Copying files...");
-  InstallFiles();
-  host().SetProgress(99);
-  // 11, 12.
-  Caption(L"Install", 10, L"Finishing setup...");
-  if (Config().SectionExists(L"Shortcuts")) WalkRecords(L"Shortcuts", &CreateShortcut);
-  // 13.
-  if (s.CreateUninstaller && !s.UpdateMode) AddToUninstallList(L"Files", InstalledInfoFilePath());
-  // 14.
-  ExternalDataPackage();
-  // 15.
-  if (s.Options.CheckAssociate.checked) {
-    Caption(L"Install", 6, L"Creating associations...");
-    const IniDocument::Section* ext = Config().GetSection(L"Extensions");
-    if (ext)
-      for (const auto& e : ext->entries) ApplyAssociation(e.value);
-    host().Pump();
-    platform::NotifyAssociationsChanged(true);
-  }
-  // 16.
-  if (Config().SectionExists(L"Registry")) {
-    Caption(L"Install", 4, L"Creating registry entries...", false);
-    const size_t n = RecordCount(Config(), L"Registry");
-    for (size_t i = 0; i < n; ++i) {
-      if (s.CancelRequested) break;
-      if (!ApplyRegistryRecord(ReadRecord(Config(), L"Registry", i))) break;
-    }
-  }
-  // 17.
-  Caption(L"Install", 10, L"Finishing setup...");
-  s.FailedIniFile.clear();
-  if (Config().SectionExists(L"INI")) WalkRecords(L"INI", &ApplyIniRecord);
-  // 18, 19.
-  if (SetupBool(L"AutoCheckUpdate") && SetupInt(L"UpdateFrequency", -1) == 0)
-    ApplyRegistryRecord(EngineRecord(RunKeyRoot() + L"Microsoft\\Windows\\CurrentVersion\\Run", L"<AppName> update",
-                                     L"\"<InstallDir>\\Updater.exe\" /X"));
-  if (s.Options.CheckStartup.checked)
-    ApplyRegistryRecord(EngineRecord(RunKeyRoot() + L"Microsoft\\Windows\\CurrentVersion\\Run", L"<AppName>", s.MainExe));
-  // 20.
-  if (Config().SectionExists(L"Environments")) {
-    WalkRecords(L"Environments", &ApplyEnvironmentRecord);
-    platform::BroadcastEnvironmentChange();
-  }
-  // 21.
-  if (Config().SectionExists(L"Others")) WalkRecords(L"Others", &ApplyOthersRecord);
-  // 22.
-  if (Config().SectionExists(L"Commands")) {
-    const size_t n = RecordCount(Config(), L"Commands");
-    for (size_t i = 0; i < n; ++i) {
-      RunCommandRecord(kAfterInstallation, ReadRecord(Config(), L"Commands", i));
-      if (s.HaltRequested) {
-        s.HadErrors = true;
-        AbortInstall(false);
-      }
-      RunCommandRecord(kUninstallRegistration, ReadRecord(Config(), L"Commands", i));
-    }
-    Caption(L"Install", 10, L"Finishing setup...");
-  }
-  // 23. App Paths.
-  if (!s.MainExe.empty() && platform::FileExists(ExtendedPath(s.MainExe))) {
-    const std::wstring n = FileNamePart(s.MainExe);
-    if (SetupBool(L"RegisterAppPath")) {
-      const std::wstring key = L"HKEY_DEFAULT\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + n;
-      ApplyRegistryRecord(EngineRecord(key, L"", s.MainExe));
-      ApplyRegistryRecord(EngineRecord(key, L"Path", FolderPart(s.MainExe)));
-    }
-    const std::wstring app = L"HKEY_DEFAULT\\SOFTWARE\\Classes\\Applications\\" + n;
-    if (Switch(L"-NoStartPage")) ApplyRegistryRecord(EngineRecord(app, L"NoStartPage", L""));
-    if (Switch(L"-NoOpenWith")) ApplyRegistryRecord(EngineRecord(app, L"NoOpenWith", L""));
-  }
-  // 24, 25.
-  host().SetProgress(100);
-  host().Pump();
-  if (s.CreateUninstaller && SetupBool(L"ShowAddRemove")) RegisterUninstallEntry();
-  // 26. Save.
-  SaveUninstallIni();
-  s.UninstallIni.reset();
-  // 27. Hand-over.
-  if (s.CreateUninstaller) {
-    if (!platform::CopyFileTo(TempInfoPath(), ExtendedPath(InstalledInfoFilePath()), true)) s.HadErrors = true;
-  } else if (SetupBool(L"Updater")) {
-    const std::wstring updaterIni = s.InstallDir + L"\\Updater.ini";
-    if (!platform::FileExists(ExtendedPath(updaterIni))) platform::CopyFileTo(TempInfoPath(), ExtendedPath(updaterIni), false);
-  }
-  // 28.
-  const int frequency = SetupInt(L"UpdateFrequency", -1);
-  if (SetupBool(L"Updater") && SetupBool(L"AutoCheckUpdate") && frequency > 0)
-    RunProcess(nullptr, s.InstallDir + L"\\Updater.exe", L"/S /AUTORUNON " + ToText(frequency), platform::kSwShow, false,
-               true, false);
-  // 29.
-  host().Pump();
-  s.InstallRunning = false;
-  s.InstallationCompleted = true;
-  if (!s.Silent && SetupBool(L"Beep")) platform::BeepOk();
+  for (InstallStep step : kInstallSteps) step();
 }
 
 }  // namespace ek

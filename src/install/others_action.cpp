@@ -7,6 +7,7 @@
 #include "config/language.h"
 #include "base/record_list.h"
 #include "base/text.h"
+#include "base/uninstall_entries.h"
 #include "config/utilities.h"
 #include "config/variables.h"
 #include "core/failure_report.h"
@@ -23,14 +24,13 @@ namespace {
 
 constexpr wchar_t kFontsKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 
-void Record(std::wstring_view section, const std::wstring& path, bool flag) {
-  if (State().CreateUninstaller && flag) AddToUninstallList(section, path);
+template <typename Entry>
+void Record(const uninstall::List<Entry>& list, const Entry& entry, bool flag) {
+  if (State().CreateUninstaller && flag) AddToUninstallList(list, entry);
 }
 
-void Failed(const std::wstring& logLine, int message, const std::wstring& path) {
-  WriteLog(logLine + path);
-  ShowActionError(FormatAndExpand(LangText(L"Messages", message), path));
-  State().HadErrors = true;
+void Failed(const std::wstring& logLine, int message, const std::wstring& path, const std::wstring& cause = {}) {
+  ReportFailure(logLine + path, cause, FormatAndExpand(LangText(L"Messages", message), path));
 }
 
 // AddFontResourceW lasts until the user logs off; the Fonts key makes the
@@ -42,25 +42,28 @@ bool RegisterFontPersistently(const std::wstring& path, bool flag) {
   std::wstring name = bytes ? FontRegistryName(*bytes) : std::wstring();
   if (name.empty()) name = FileNamePart(path);
   const bool machine = s.AllUsers && s.IsAdmin;
-  const platform::RegRoot root = machine ? platform::RegRoot::LocalMachine : platform::RegRoot::CurrentUser;
+  const uninstall::Root infoRoot = machine ? uninstall::Root::LocalMachine : uninstall::Root::CurrentUser;
+  const platform::RegRoot root = platform::RegRootOf(infoRoot);
   // Fonts in the Fonts folder are listed by file name, all others by path.
   const bool inFontsFolder = machine && EqualsNoCase(FolderPart(path), StripTrailingBackslash(GetConstant(19)));
   platform::RegKey key;
   if (!key.Create(root, kFontsKey, platform::RegView::View64)) return false;
   if (key.ValueExists(name)) return true;
   if (!key.WriteString(name, inFontsFolder ? FileNamePart(path) : path)) return false;
-  Record(L"RegistryValues", L"6" + std::wstring(platform::RegRootName(root)) + L"\\" + kFontsKey + L"*?" + name, flag);
+  // Written in the native view: the entry says so.
+  const uninstall::RegistryKeyEntry fonts{uninstall::ViewMark::View64, infoRoot, kFontsKey};
+  Record(uninstall::kRegistryValues, {fonts, name}, flag);
   return true;
 }
 
 void RegisterFont(const std::wstring& path, bool flag) {
   if (platform::AddFont(path) <= 0) {
-    Failed(L"Error registering font: ", 21, path);
+    Failed(L"Error registering font: ", 21, path, FailureCause());
     return;
   }
   platform::BroadcastFontChange();
-  Record(L"Fonts", path, flag);
-  if (!RegisterFontPersistently(path, flag)) Failed(L"Error registering font: ", 21, path);
+  Record(uninstall::kFonts, {path}, flag);
+  if (!RegisterFontPersistently(path, flag)) Failed(L"Error registering font: ", 21, path, FailureCause());
 }
 
 // regsvr32 and RegAsm report a failed registration through their exit code.
@@ -70,7 +73,7 @@ bool RunRegistrationProgram(const std::wstring& program, const std::wstring& par
 }
 
 void RegisterActiveX(const std::wstring& path, bool flag) {
-  if (RunRegistrationProgram(GetConstant(18) + L"\\regsvr32.exe", L"\"" + path + L"\" /s")) Record(L"ActiveX", path, flag);
+  if (RunRegistrationProgram(GetConstant(18) + L"\\regsvr32.exe", L"\"" + path + L"\" /s")) Record(uninstall::kActiveX, {path}, flag);
   else Failed(L"Error ActiveX: ", 22, path);
   host().Pump();
 }
@@ -78,19 +81,17 @@ void RegisterActiveX(const std::wstring& path, bool flag) {
 void RegisterAssembly(const std::wstring& path, bool flag) {
   const std::wstring regAsm = FindRegAsm();
   if (regAsm.empty()) {
-    WriteLog(L"RegAsm.exe file not found: " + path);
-    ShowActionError(L"File RegAsm.exe not found.");
-    State().HadErrors = true;
+    ReportFailure(L"RegAsm.exe file not found: " + path, {}, L"File RegAsm.exe not found.");
     return;
   }
-  if (RunRegistrationProgram(regAsm, L"\"" + path + L"\" /codebase /s")) Record(L".NET-Assembly", path, flag);
+  if (RunRegistrationProgram(regAsm, L"\"" + path + L"\" /codebase /s")) Record(uninstall::kNetAssemblies, {path}, flag);
   else Failed(L"Error .NET Assembly: ", 22, path);
   host().Pump();
 }
 
 void RegisterTypeLibrary(const std::wstring& path, bool flag) {
   bool loaded = false;
-  if (platform::RegisterTypeLibrary(path, FolderPart(path), &loaded)) Record(L"TypeLibrary", path, flag);
+  if (platform::RegisterTypeLibrary(path, FolderPart(path), &loaded)) Record(uninstall::kTypeLibraries, {path}, flag);
   else if (loaded) Failed(L"Error registering Type Library: ", 23, path);
   host().Pump();
 }
@@ -99,7 +100,7 @@ void InstallScreenSaver(const std::wstring& path) {
   platform::ShellOpen(nullptr, L"open", L"rundll32.exe", L"desk.cpl,InstallScreenSaver " + path,
                       platform::kSwShowNormal);
   // Recorded whatever the record's flag says.
-  Record(L"ScreenSaver", path, true);
+  Record(uninstall::kScreenSavers, {path}, true);
 }
 
 struct Kind {
@@ -130,11 +131,10 @@ void ApplyOthersRecord(std::wstring_view record) {
   auto& s = State();
   const std::wstring path = ExpandVariables(PickLanguageText(f[1]));
   const bool flag = ToUpperAscii(f[2]) == L"YES";
-  if (kind == L".NET ASSEMBLY" && s.UninstallIni) s.UninstallIni->WriteString(L"General", L"RegAsmExe", FindRegAsm());
+  if (kind == L".NET ASSEMBLY" && s.UninstallIni)
+    s.UninstallIni->WriteString(uninstall::kGeneral, uninstall::key::kRegAsmExe, FindRegAsm());
   if (!platform::FileExists(ExtendedPath(path))) {
-    WriteLog(k->notFound + path);
-    ShowActionError(FormatAndExpand(L"File not found:<#>%s", path));
-    s.HadErrors = true;
+    ReportFailure(k->notFound + path, {}, FormatAndExpand(L"File not found:<#>%s", path));
     return;
   }
   k->apply(path, flag);

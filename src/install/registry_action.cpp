@@ -25,29 +25,58 @@ std::wstring ContinueText() { return L"\r\n\r\n" + LangText(L"Messages", 36, L"C
 
 // Every missing ancestor of the key and the key itself, shortest first, so
 // that the uninstaller can remove exactly what this record creates.
-void RecordMissingKeys(const RegistryTarget& t, platform::RegView view, const std::wstring& mark) {
-  const std::wstring key = t.key + L"\\";
+void RecordMissingKeys(const uninstall::RegistryKeyEntry& entry, platform::RegView view) {
+  const platform::RegRoot root = platform::RegRootOf(entry.root);
+  const std::wstring key = entry.key + L"\\";
   for (size_t p = key.find(L'\\'); p != std::wstring::npos; p = key.find(L'\\', p + 1)) {
     const std::wstring part = key.substr(0, p);
-    if (part.empty() || platform::RegKeyExists(t.root, part, view)) continue;
-    AddToUninstallList(L"RegistryKeys", mark + t.rootName + L"\\" + part);
+    if (part.empty() || platform::RegKeyExists(root, part, view)) continue;
+    AddToUninstallList(uninstall::kRegistryKeys, {entry.mark, entry.root, part});
   }
 }
 
 enum class WriteResult { Written, Failed, UnknownType };
 
-WriteResult WriteData(platform::RegKey& key, const RegistryRecord& r) {
-  if (r.type == L"REG_SZ" || r.type == L"REG_EXPAND_SZ")
-    return key.WriteString(r.name, r.data, r.type == L"REG_EXPAND_SZ") ? WriteResult::Written : WriteResult::Failed;
-  if (r.type == L"REG_DWORD") {
+// Failed: cause holds the Windows cause, or nothing when the data could not
+// be read as the type.
+WriteResult WriteData(platform::RegKey& key, const RegistryRecord& r, std::wstring& cause) {
+  std::optional<bool> written;
+  if (r.type == L"REG_SZ" || r.type == L"REG_EXPAND_SZ") {
+    written = key.WriteString(r.name, r.data, r.type == L"REG_EXPAND_SZ");
+  } else if (r.type == L"REG_DWORD") {
     const auto v = ParseDwordData(r.data);
-    return v && key.WriteDword(r.name, *v) ? WriteResult::Written : WriteResult::Failed;
-  }
-  if (r.type == L"REG_BINARY") {
+    if (!v) return WriteResult::Failed;
+    written = key.WriteDword(r.name, *v);
+  } else if (r.type == L"REG_BINARY") {
     const auto v = ParseBinaryData(r.data);
-    return v && key.WriteBinary(r.name, *v) ? WriteResult::Written : WriteResult::Failed;
+    if (!v) return WriteResult::Failed;
+    written = key.WriteBinary(r.name, *v);
+  } else {
+    return WriteResult::UnknownType;
   }
-  return WriteResult::UnknownType;
+  if (*written) return WriteResult::Written;
+  cause = FailureCause();
+  return WriteResult::Failed;
+}
+
+// The fields of a record, read as ParseRegistryRecord describes.
+std::optional<RegistryRecord> ReadRecordFields(std::wstring_view keyPath, std::wstring_view name,
+                                               std::wstring_view type, std::wstring_view data,
+                                               std::wstring_view overwrite, std::wstring_view record,
+                                               std::wstring_view view) {
+  const std::wstring path = StripTrailingBackslash(ExpandVariables(keyPath));
+  const size_t slash = path.find(L'\\');
+  if (slash == std::wstring::npos) return std::nullopt;
+  RegistryRecord r;
+  r.root = ToUpperAscii(path.substr(0, slash));
+  r.key = path.substr(slash + 1);
+  r.name = ExpandVariables(name);
+  r.type = ToUpperAscii(type);
+  r.data = ExpandVariables(data);
+  r.overwrite = ToUpperAscii(overwrite) == L"YES";
+  r.record = ToUpperAscii(record) == L"YES";
+  r.view = ToUpperAscii(view);
+  return r;
 }
 
 }  // namespace
@@ -56,59 +85,43 @@ std::optional<RegistryRecord> ParseRegistryRecord(std::wstring_view record) {
   if (record.empty()) return std::nullopt;
   const auto f = SplitRecord(record);
   if (f.size() != 7) return std::nullopt;
-  const std::wstring path = StripTrailingBackslash(ExpandVariables(f[0]));
-  const size_t slash = path.find(L'\\');
-  if (slash == std::wstring::npos) return std::nullopt;
-  RegistryRecord r;
-  r.root = ToUpperAscii(path.substr(0, slash));
-  r.key = path.substr(slash + 1);
-  r.name = ExpandVariables(f[1]);
-  r.type = ToUpperAscii(f[2]);
-  r.data = ExpandVariables(f[3]);
-  r.overwrite = ToUpperAscii(f[4]) == L"YES";
-  r.record = ToUpperAscii(f[5]) == L"YES";
-  r.view = ToUpperAscii(f[6]);
-  return r;
+  return ReadRecordFields(f[0], f[1], f[2], f[3], f[4], f[5], f[6]);
+}
+
+std::optional<RegistryRecord> SetupRegistryValue(std::wstring_view keyPath, std::wstring_view name,
+                                                 std::wstring_view data) {
+  return ReadRecordFields(keyPath, name, L"REG_SZ", data, L"Yes", L"Yes", L"Default");
 }
 
 std::optional<RegistryTarget> MapRegistryRoot(std::wstring_view root, std::wstring_view key, bool allUsers,
                                               bool isAdmin) {
-  std::wstring name(root);
-  std::wstring path(key);
-  if (name.size() < 5) {
-    if (name == L"HKCU") name = L"HKEY_CURRENT_USER";
-    else if (name == L"HKLM") name = L"HKEY_LOCAL_MACHINE";
-    else if (name == L"HKCR") name = L"HKEY_CLASSES_ROOT";
-    else if (name == L"HKU") name = L"HKEY_USERS";
-    else if (name == L"HKDE") name = L"HKEY_DEFAULT";
-  }
-  if (name == L"HKEY_DEFAULT") name = allUsers ? L"HKEY_LOCAL_MACHINE" : L"HKEY_CURRENT_USER";
+  // HKEY_DEFAULT is the machine for all users, else the user.
+  const std::optional<uninstall::Root> mapped =
+      root == L"HKEY_DEFAULT" || root == L"HKDE"
+          ? (allUsers ? uninstall::Root::LocalMachine : uninstall::Root::CurrentUser)
+          : uninstall::ParseRoot(root);
+  if (!mapped) return std::nullopt;
+  RegistryTarget t{*mapped, std::wstring(key)};
   if (!allUsers && !isAdmin) {
-    if (name == L"HKEY_LOCAL_MACHINE") {
-      name = L"HKEY_CURRENT_USER";
-    } else if (name == L"HKEY_CLASSES_ROOT") {
-      name = L"HKEY_CURRENT_USER";
-      path = L"Software\\Classes\\" + path;
+    if (t.root == uninstall::Root::LocalMachine) {
+      t.root = uninstall::Root::CurrentUser;
+    } else if (t.root == uninstall::Root::ClassesRoot) {
+      t.root = uninstall::Root::CurrentUser;
+      t.key = L"Software\\Classes\\" + t.key;
     }
   }
-  RegistryTarget t;
-  if (name == L"HKEY_CURRENT_USER") t.root = platform::RegRoot::CurrentUser;
-  else if (name == L"HKEY_LOCAL_MACHINE") t.root = platform::RegRoot::LocalMachine;
-  else if (name == L"HKEY_CLASSES_ROOT") t.root = platform::RegRoot::ClassesRoot;
-  else if (name == L"HKEY_USERS") t.root = platform::RegRoot::Users;
-  else return std::nullopt;
-  t.rootName = name;
-  t.key = path;
   return t;
 }
 
-platform::RegView RegistryViewOf(std::wstring_view view, bool is64BitEngine) {
-  if (view == L"32-BIT") return platform::RegView::View32;
-  if (view == L"64-BIT") return platform::RegView::View64;
-  return is64BitEngine ? platform::RegView::View64 : platform::RegView::View32;
+uninstall::ViewMark ViewMarkOf(std::wstring_view view) {
+  if (view == L"32-BIT") return uninstall::ViewMark::View32;
+  if (view == L"64-BIT") return uninstall::ViewMark::View64;
+  return uninstall::ViewMark::Default;
 }
 
-wchar_t ViewMarkOf(std::wstring_view view) { return view.empty() ? L'D' : view[0]; }
+platform::RegView RegistryViewOf(std::wstring_view view, bool is64BitEngine) {
+  return platform::RegViewOf(ViewMarkOf(view), is64BitEngine);
+}
 
 std::optional<uint32_t> ParseDwordData(std::wstring_view data) {
   const auto v = ParseInt64(data);
@@ -128,37 +141,37 @@ std::optional<std::vector<unsigned char>> ParseBinaryData(std::wstring_view data
   return out;
 }
 
-bool ApplyRegistryRecord(std::wstring_view text) {
-  const auto r = ParseRegistryRecord(text);
-  if (!r) return true;
+bool ApplyRegistryRecord(const RegistryRecord& r) {
   auto& s = State();
-  const auto target = MapRegistryRoot(r->root, r->key, s.AllUsers, s.IsAdmin);
+  const auto target = MapRegistryRoot(r.root, r.key, s.AllUsers, s.IsAdmin);
   if (!target) return true;
-  const platform::RegView view = RegistryViewOf(r->view, s.Is64BitEngine);
-  const std::wstring mark(1, ViewMarkOf(r->view));
-  const std::wstring keyText = target->rootName + L"\\" + target->key;
+  const platform::RegRoot root = platform::RegRootOf(target->root);
+  const platform::RegView view = RegistryViewOf(r.view, s.Is64BitEngine);
+  const uninstall::RegistryKeyEntry entry{ViewMarkOf(r.view), target->root, target->key};
+  const std::wstring keyText = std::wstring(uninstall::RootName(target->root)) + L"\\" + target->key;
 
   bool keysRecorded = false;
-  if (s.CreateUninstaller && r->record && !platform::RegKeyExists(target->root, target->key, view)) {
+  if (s.CreateUninstaller && r.record && !platform::RegKeyExists(root, target->key, view)) {
     keysRecorded = true;
-    RecordMissingKeys(*target, view, mark);
+    RecordMissingKeys(entry, view);
   }
 
   platform::RegKey key;
-  if (!key.Create(target->root, target->key, view)) {
-    WriteLog(L"Error creating registry key: " + keyText);
+  if (!key.Create(root, target->key, view)) {
+    LogFailure(L"Error creating registry key: " + keyText, FailureCause());
     s.HadErrors = true;
     const bool goOn = AskContinueAfterError(FormatAndExpand(LangText(L"Messages", 17), keyText) + ContinueText());
     // The entries just made name keys that do not exist.
-    if (keysRecorded) KeepRegistryKey(mark + keyText);
+    if (keysRecorded) KeepRegistryKey(entry);
     return goOn;
   }
-  if (!r->overwrite && key.ValueExists(r->name)) return true;
+  if (!r.overwrite && key.ValueExists(r.name)) return true;
 
-  const WriteResult written = WriteData(key, *r);
+  std::wstring cause;
+  const WriteResult written = WriteData(key, r, cause);
   if (written == WriteResult::Failed) {
-    const std::wstring valueText = keyText + L": " + r->name;
-    WriteLog(L"Error writing registry value: " + valueText);
+    const std::wstring valueText = keyText + L": " + r.name;
+    LogFailure(L"Error writing registry value: " + valueText, cause);
     s.HadErrors = true;
     key.Close();
     return AskContinueAfterError(FormatAndExpand(LangText(L"Messages", 18), valueText) + ContinueText());
@@ -168,11 +181,16 @@ bool ApplyRegistryRecord(std::wstring_view text) {
   // would let the uninstaller delete a value this installation never wrote.
   if (written == WriteResult::UnknownType) return true;
   if (s.CreateUninstaller) {
-    if (r->record) AddToUninstallList(L"RegistryValues", mark + keyText + L"*?" + r->name);
-    else KeepRegistryKey(mark + keyText);
+    if (r.record) AddToUninstallList(uninstall::kRegistryValues, {entry, r.name});
+    else KeepRegistryKey(entry);
   }
   host().Pump();
   return true;
+}
+
+bool ApplyRegistryRecord(std::wstring_view text) {
+  const auto r = ParseRegistryRecord(text);
+  return r ? ApplyRegistryRecord(*r) : true;
 }
 
 }  // namespace ek

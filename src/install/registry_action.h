@@ -7,17 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "base/uninstall_entries.h"
 #include "platform/registry.h"
 
 namespace ek {
 
-// Writes one registry value of a seven-field record; false only when the user,
-// asked after a failure, chose not to go on.
-bool ApplyRegistryRecord(std::wstring_view record);
-
 // The fields of a record with variables expanded; the flags and the type are
-// upper-cased. Nothing when the record does not split into seven fields or
-// its key has no "\" after the root.
+// upper-cased.
 struct RegistryRecord {
   std::wstring root;  // upper-cased, as written ("HKLM", "HKEY_DEFAULT", ...)
   std::wstring key;
@@ -28,22 +24,35 @@ struct RegistryRecord {
   bool record = false;
   std::wstring view;
 };
+// A [Registry] record of seven fields; nothing when it does not split into
+// seven fields or its key has no "\" after the root.
 std::optional<RegistryRecord> ParseRegistryRecord(std::wstring_view record);
+// A value the setup writes itself (the Run and App Paths entries, the
+// compatibility entry of a shortcut): REG_SZ, overwritten, recorded for the
+// uninstaller, in the default view; the key path, name and data are expanded
+// like those of a configured record.
+std::optional<RegistryRecord> SetupRegistryValue(std::wstring_view keyPath, std::wstring_view name,
+                                                 std::wstring_view data);
+
+// Writes one registry value; false only when the user, asked after a
+// failure, chose not to go on.
+bool ApplyRegistryRecord(const RegistryRecord& record);
+// The same for a configured record; a record that cannot be read is skipped.
+bool ApplyRegistryRecord(std::wstring_view record);
 
 // Where a record writes: the root after the short names, HKEY_DEFAULT and
 // the redirection of machine-wide keys for a user who installs for himself
 // without rights. Nothing for a root the engine does not know.
 struct RegistryTarget {
-  platform::RegRoot root = platform::RegRoot::CurrentUser;
-  std::wstring rootName;  // full name, as the uninstall lists write it
+  uninstall::Root root = uninstall::Root::CurrentUser;
   std::wstring key;
 };
 std::optional<RegistryTarget> MapRegistryRoot(std::wstring_view root, std::wstring_view key, bool allUsers,
                                               bool isAdmin);
+// The view field: "32-BIT" and "64-BIT" name a view, anything else is the
+// default view. The uninstall entries carry the same view as their mark.
+uninstall::ViewMark ViewMarkOf(std::wstring_view view);
 platform::RegView RegistryViewOf(std::wstring_view view, bool is64BitEngine);
-// First letter of the view field: "3", "6" or "D"; records without a view
-// are marked like the default view.
-wchar_t ViewMarkOf(std::wstring_view view);
 
 // REG_DWORD data: a decimal or "$"/"0x" hexadecimal 64-bit number whose low
 // 32 bits are stored.

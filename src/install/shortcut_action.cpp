@@ -5,6 +5,7 @@
 #include "config/language.h"
 #include "base/record_list.h"
 #include "base/text.h"
+#include "base/uninstall_entries.h"
 #include "config/utilities.h"
 #include "config/variables.h"
 #include "core/failure_report.h"
@@ -47,9 +48,11 @@ int ShowCommandOf(std::wstring_view window) {
   return platform::kSwShowNormal;
 }
 
+// Windows' own record that the program runs as administrator.
 void WriteCompatibilityEntry(const std::wstring& target) {
-  ApplyRegistryRecord(L"HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers*?" + target +
-                      L"*?REG_SZ*?RUNASADMIN*?Yes*?Yes*?Default");
+  if (const auto record = SetupRegistryValue(
+          L"HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers", target, L"RUNASADMIN"))
+    ApplyRegistryRecord(*record);
 }
 
 }  // namespace
@@ -105,10 +108,11 @@ void CreateShortcut(std::wstring_view record) {
   }
 
   const auto failed = CreateMissingFolders(link, FolderScanStart(link), [&](const std::wstring& folder) {
-    if (s.CreateUninstaller) AddToUninstallList(L"Folders", folder);
+    if (s.CreateUninstaller) AddToUninstallList(uninstall::kFolders, {folder});
   });
+  // A shortcut that cannot be made is told but does not mark the run.
   if (failed) {
-    WriteLog(L"Error creating directory: " + *failed);
+    LogFailure(L"Error creating directory: " + *failed, FailureCause());
     ShowActionError(FormatAndExpand(LangText(L"Messages", 13), *failed));
     return;
   }
@@ -117,11 +121,11 @@ void CreateShortcut(std::wstring_view record) {
   d.workingDirectory = v[5];
   if (d.workingDirectory.empty() && targetExists) d.workingDirectory = FolderPart(d.target);
   if (!platform::CreateShellLink(ExtendedPath(link), d)) {
-    WriteLog(L"Error creating shortcut: " + link);
+    LogFailure(L"Error creating shortcut: " + link, FailureCause());
     ShowActionError(FormatAndExpand(LangText(L"Messages", 16), link));
     return;
   }
-  if (s.CreateUninstaller) AddToUninstallList(L"Files", link);
+  if (s.CreateUninstaller) AddToUninstallList(uninstall::kFiles, {link});
 
   if (ToUpperAscii(f[9]) == L"YES") {
     if (Switch(L"-shortcutadminreg")) WriteCompatibilityEntry(d.target);

@@ -4,17 +4,14 @@
 #include "config/language.h"
 #include "base/record_list.h"
 #include "base/text.h"
+#include "base/uninstall_entries.h"
 #include "config/variables.h"
 
 namespace ek {
 
 namespace {
 
-std::wstring OneLine(std::wstring text) {
-  text = ReplaceAll(text, L"\r\n", L"%n");
-  text = ReplaceAll(text, L"\n", L"%n");
-  return ReplaceAll(text, L"\r", L"%n");
-}
+namespace key = uninstall::key;
 
 bool IsSystemFolder(const std::wstring& dir) {
   const wchar_t* const kFixed[] = {L"C:", L"C:\\Windows", L"C:\\Windows\\System32", L"C:\\Program Files",
@@ -30,58 +27,58 @@ void WriteUninstallGeneralKeys() {
   auto& s = State();
   if (!s.UninstallIni) return;
   IniDocument& u = *s.UninstallIni;
-  const wchar_t* G = L"General";
+  const std::wstring_view G = uninstall::kGeneral;
   const bool keepProduct = SetupBool(L"UpgradeMode") && SetupBool(L"CheckNoUpdate");
   if (!keepProduct) {
-    u.WriteString(G, L"AppName", GetConstant(1));
+    u.WriteString(G, key::kAppName, GetConstant(1));
     if (!Switch(L"-noappedition")) u.WriteString(G, L"AppEdition", ExpandVariables(PickLanguageText(SetupString(L"AppEdition"))));
-    u.WriteString(G, L"AppVersion", GetConstant(2));
+    u.WriteString(G, key::kAppVersion, GetConstant(2));
     // Texts keep their line breaks as "%n" (the uninstaller resolves it).
     for (int i = 0; i <= 10; ++i)
-      u.WriteString(L"Messages", ToText(i), OneLine(ExpandVariables(LangText(L"Uninstall", i))));
+      u.WriteString(uninstall::kMessages, ToText(i), uninstall::MessageLine(ExpandVariables(LangText(L"Uninstall", i))));
     if (SetupBool(L"Updater"))
       for (int i = 0; i <= 33; ++i)
-        u.WriteString(L"Updater", ToText(i), OneLine(ExpandVariables(LangText(L"Updater", i))));
+        u.WriteString(uninstall::kUpdater, ToText(i), uninstall::MessageLine(ExpandVariables(LangText(L"Updater", i))));
   }
-  u.WriteString(G, L"GUID", ExpandVariables(PickLanguageText(SetupString(L"GUID"))));
+  u.WriteString(G, key::kGuid, ExpandVariables(PickLanguageText(SetupString(L"GUID"))));
   u.WriteBool(G, L"AllUsers", s.AllUsers);
   u.WriteBool(G, L"Admin", s.IsAdmin);
-  u.WriteBool(G, L"x64", s.Is64BitEngine);
-  u.WriteString(G, L"InstallDir", s.InstallDir);
-  if (s.UpdateMode) u.DeleteKey(G, L"MainExecutable");
-  if (!s.MainExe.empty()) u.WriteString(G, L"MainExe", s.MainExe);
+  u.WriteBool(G, key::kX64, s.Is64BitEngine);
+  u.WriteString(G, key::kInstallDir, s.InstallDir);
+  if (s.UpdateMode) u.DeleteKey(G, key::kMainExecutable);
+  if (!s.MainExe.empty()) u.WriteString(G, key::kMainExe, s.MainExe);
   bool programGroup = false;
   const size_t shortcuts = RecordCount(Config(), L"Shortcuts");
   for (size_t i = 0; i < shortcuts && !programGroup; ++i)
     programGroup = ContainsNoCase(ReadRecord(Config(), L"Shortcuts", i), L"PROGRAMGROUP>");
-  if (programGroup) u.WriteString(G, L"ProgramGroupDir", s.ProgramGroup);
+  if (programGroup) u.WriteString(G, key::kProgramGroupDir, s.ProgramGroup);
 
   if (s.CreateUninstaller) {
-    u.WriteString(G, L"SilentMode",
+    u.WriteString(G, key::kSilentMode,
                   (s.Silent && Switch(L"-silentuninst")) ? L"1" : BoolText(SetupBool(L"SilentUninstall")));
-    u.WriteBool(G, L"UninstallFull", IsSystemFolder(s.InstallDir) ? false : SetupBool(L"UninstallFull"));
+    u.WriteBool(G, key::kUninstallFull, IsSystemFolder(s.InstallDir) ? false : SetupBool(L"UninstallFull"));
     u.WriteBool(G, L"UninstallRestart", SetupBool(L"UninstallRestart"));
-    u.WriteString(G, L"UninstallSettingsCommand",
+    u.WriteString(G, key::kUninstallSettingsCommand,
                   SetupBool(L"UninstallSettings") ? ExpandVariables(SetupString(L"UninstallSettingsCommand")) : L"");
-    u.WriteString(G, L"UninstallURL",
+    u.WriteString(G, key::kUninstallUrl,
                   SetupBool(L"VisitUninstallPage") ? ExpandVariables(PickLanguageText(SetupString(L"UninstallURL"))) : L"");
-    u.WriteBool(G, L"CloseMainExe", SetupBool(L"CloseMainExe"));
+    u.WriteBool(G, key::kCloseMainExe, SetupBool(L"CloseMainExe"));
     if (SetupBool(L"UninstallCloseApp")) {
-      u.WriteString(G, L"CloseApp", ExpandVariables(SetupString(L"UninstallCloseAppFile")));
-      u.WriteString(G, L"CloseAppName", ExpandVariables(SetupString(L"UninstallCloseAppText")));
-      u.WriteBool(G, L"ForceCloseApp", SetupBool(L"UninstallForceCloseApp"));
+      u.WriteString(G, key::kCloseApp, ExpandVariables(SetupString(L"UninstallCloseAppFile")));
+      u.WriteString(G, key::kCloseAppName, ExpandVariables(SetupString(L"UninstallCloseAppText")));
+      u.WriteBool(G, key::kForceCloseApp, SetupBool(L"UninstallForceCloseApp"));
     } else {
-      u.DeleteKey(G, L"CloseApp");
+      u.DeleteKey(G, key::kCloseApp);
     }
-    u.WriteBool(G, L"NoCmdIfSilent", Switch(L"-nocmdifsilent"));
-    u.WriteBool(G, L"NoCmdIfReinstall", Switch(L"-nocmdifreinstall"));
-    u.WriteBool(G, L"CmdNoHideIfSilent", Switch(L"-cmdnohideifsilent"));
+    u.WriteBool(G, key::kNoCmdIfSilent, Switch(L"-nocmdifsilent"));
+    u.WriteBool(G, key::kNoCmdIfReinstall, Switch(L"-nocmdifreinstall"));
+    u.WriteBool(G, key::kCmdNoHideIfSilent, Switch(L"-cmdnohideifsilent"));
     const struct {
-      const wchar_t* key;
+      std::wstring_view key;
       const wchar_t* sw;
-    } kFlags[] = {{L"DontAskUninstall", L"-dontaskuninstall"},
-                  {L"DontAskOnReinstall", L"-dontaskonreinstall"},
-                  {L"DontInformOnReinstall", L"-dontinformonreinstall"}};
+    } kFlags[] = {{key::kDontAskUninstall, L"-dontaskuninstall"},
+                  {key::kDontAskOnReinstall, L"-dontaskonreinstall"},
+                  {key::kDontInformOnReinstall, L"-dontinformonreinstall"}};
     for (const auto& f : kFlags) {
       if (Switch(f.sw)) u.WriteString(G, f.key, L"1");
       else u.DeleteKey(G, f.key);

@@ -6,7 +6,9 @@
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "config/language.h"
+#include "base/result.h"
 #include "base/text.h"
+#include "base/uninstall_entries.h"
 #include "config/utilities.h"
 #include "config/variables.h"
 #include "base/version.h"
@@ -21,12 +23,13 @@ namespace {
 
 constexpr wchar_t kUninstallRoot[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-platform::RegRoot RegistrationRoot() {
-  return State().AllUsers ? platform::RegRoot::LocalMachine : platform::RegRoot::CurrentUser;
+uninstall::Root RegistrationRoot() {
+  return State().AllUsers ? uninstall::Root::LocalMachine : uninstall::Root::CurrentUser;
 }
 
 bool RegistrationKeyExists(const std::wstring& name) {
-  return platform::RegKeyExists(RegistrationRoot(), kUninstallRoot + name, platform::RegView::View64);
+  return platform::RegKeyExists(platform::RegRootOf(RegistrationRoot()), kUninstallRoot + name,
+                                platform::RegView::View64);
 }
 
 std::wstring TwoDigits(int v) { return (v < 10 ? L"0" : L"") + ToText(v); }
@@ -69,9 +72,10 @@ bool WriteValues(platform::RegKey& key) {
   // [Setup] TotalSize as the options dialog last left it.
   const int64_t total = ParseInt64(SetupString(L"TotalSize", L"0")).value_or(0);
   if (SetupBool(L"UpgradeMode")) {
+    // The sum is an estimate for the list of programs; the registration stands without it.
     if (const auto old = key.ReadDword(L"EstimatedSize"))
-      (void)key.WriteDword(L"EstimatedSize", static_cast<uint32_t>(std::min<uint64_t>(
-                                                  uint64_t{*old} + Kilobytes(total), UINT32_MAX)));  // may fail alone
+      Ignore(key.WriteDword(L"EstimatedSize",
+                            static_cast<uint32_t>(std::min<uint64_t>(uint64_t{*old} + Kilobytes(total), UINT32_MAX))));
   } else if (!key.WriteDword(L"EstimatedSize", Kilobytes(total))) {
     return false;
   }
@@ -100,18 +104,20 @@ void RegisterUninstallEntry() {
   const std::wstring guid = ExpandVariables(PickLanguageText(SetupString(L"GUID")));
   const std::wstring path =
       kUninstallRoot + UninstallKeyName(guid, SetupInt(L"IfInstalled", 0) == 3, &RegistrationKeyExists);
-  const std::wstring keyText = std::wstring(platform::RegRootName(RegistrationRoot())) + L"\\" + path;
+  const std::wstring keyText = std::wstring(uninstall::RootName(RegistrationRoot())) + L"\\" + path;
   platform::RegKey key;
   // Without a GUID the values would land on the Uninstall key itself, and its
   // uninstall entry would name the whole list of installed programs.
-  if (Trim(guid).empty() || !key.Create(RegistrationRoot(), path, platform::RegView::View64) || !WriteValues(key)) {
-    WriteLog(L"Error creating registry key: " + keyText);
-    ShowActionError(FormatAndExpand(LangText(L"Messages", 15), keyText));
-    s.HadErrors = true;
+  const bool written = !Trim(guid).empty() &&
+                       key.Create(platform::RegRootOf(RegistrationRoot()), path, platform::RegView::View64) &&
+                       WriteValues(key);
+  if (!written) {
+    const std::wstring cause = Trim(guid).empty() ? std::wstring() : FailureCause();
+    ReportFailure(L"Error creating registry key: " + keyText, cause, FormatAndExpand(LangText(L"Messages", 15), keyText));
     return;
   }
   key.Close();
-  if (!s.UpdateMode) AddToUninstallList(L"RegistryKeys", L"D" + keyText);
+  if (!s.UpdateMode) AddToUninstallList(uninstall::kRegistryKeys, {uninstall::ViewMark::Default, RegistrationRoot(), path});
 }
 
 }  // namespace ek

@@ -43,10 +43,6 @@ bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool replace) 
   return ::CopyFileW(from.c_str(), to.c_str(), replace ? FALSE : TRUE) != 0;
 }
 
-bool MoveFileTo(const std::wstring& from, const std::wstring& to) {
-  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
-}
-
 std::optional<uint32_t> GetAttributes(const std::wstring& path) {
   DWORD a = ::GetFileAttributesW(path.c_str());
   if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
@@ -60,12 +56,6 @@ bool SetAttributes(const std::wstring& path, uint32_t attributes) {
 bool IsReadOnly(const std::wstring& path) {
   auto a = GetAttributes(path);
   return a && (*a & FILE_ATTRIBUTE_READONLY);
-}
-
-std::optional<uint64_t> FileSize(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA d;
-  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &d)) return std::nullopt;
-  return (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
 }
 
 std::optional<uint64_t> LastWriteTime(const std::wstring& path) {

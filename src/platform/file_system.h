@@ -22,11 +22,9 @@ namespace ek::platform {
 [[nodiscard]] bool DeleteFileAt(const std::wstring& path);
 [[nodiscard]] bool RemoveDirectoryAt(const std::wstring& path);
 [[nodiscard]] bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool replace);
-[[nodiscard]] bool MoveFileTo(const std::wstring& from, const std::wstring& to);
 [[nodiscard]] std::optional<uint32_t> GetAttributes(const std::wstring& path);
 [[nodiscard]] bool SetAttributes(const std::wstring& path, uint32_t attributes);
 [[nodiscard]] bool IsReadOnly(const std::wstring& path);
-[[nodiscard]] std::optional<uint64_t> FileSize(const std::wstring& path);
 
 constexpr uint32_t kAttrReadOnly = 0x01;
 constexpr uint32_t kAttrNormal = 0x80;

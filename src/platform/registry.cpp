@@ -22,16 +22,32 @@ HKEY RootHandle(RegRoot root) {
 
 REGSAM ViewFlag(RegView view) { return view == RegView::View32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY; }
 
+// The registry functions return their error instead of setting the thread's
+// last error; setting it lets the caller's failure report name the cause.
+bool Succeeded(LSTATUS rc) {
+  if (rc != ERROR_SUCCESS) ::SetLastError(static_cast<DWORD>(rc));
+  return rc == ERROR_SUCCESS;
+}
+
 }  // namespace
 
-const wchar_t* RegRootName(RegRoot root) {
+RegRoot RegRootOf(uninstall::Root root) {
   switch (root) {
-    case RegRoot::CurrentUser: return L"HKEY_CURRENT_USER";
-    case RegRoot::LocalMachine: return L"HKEY_LOCAL_MACHINE";
-    case RegRoot::ClassesRoot: return L"HKEY_CLASSES_ROOT";
-    case RegRoot::Users: return L"HKEY_USERS";
+    case uninstall::Root::CurrentUser: return RegRoot::CurrentUser;
+    case uninstall::Root::LocalMachine: return RegRoot::LocalMachine;
+    case uninstall::Root::ClassesRoot: return RegRoot::ClassesRoot;
+    case uninstall::Root::Users: return RegRoot::Users;
   }
-  return L"";
+  return RegRoot::CurrentUser;
+}
+
+RegView RegViewOf(uninstall::ViewMark mark, bool is64BitEngine) {
+  switch (mark) {
+    case uninstall::ViewMark::View32: return RegView::View32;
+    case uninstall::ViewMark::View64: return RegView::View64;
+    case uninstall::ViewMark::Default: break;
+  }
+  return is64BitEngine ? RegView::View64 : RegView::View32;
 }
 
 struct RegKey::Impl {
@@ -50,7 +66,7 @@ bool RegKey::Open(RegRoot root, const std::wstring& path, RegView view, bool ful
   REGSAM access = (fullAccess ? KEY_ALL_ACCESS : KEY_READ) | impl_->view;
   LSTATUS rc = ::RegOpenKeyExW(RootHandle(root), path.c_str(), 0, access, &h);
   impl_->key.reset(rc == ERROR_SUCCESS ? h : nullptr);
-  return rc == ERROR_SUCCESS;
+  return Succeeded(rc);
 }
 
 bool RegKey::Create(RegRoot root, const std::wstring& path, RegView view, bool* created) {
@@ -61,12 +77,11 @@ bool RegKey::Create(RegRoot root, const std::wstring& path, RegView view, bool* 
                                  KEY_ALL_ACCESS | impl_->view, nullptr, &h, &disposition);
   impl_->key.reset(rc == ERROR_SUCCESS ? h : nullptr);
   if (created) *created = rc == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY;
-  return rc == ERROR_SUCCESS;
+  return Succeeded(rc);
 }
 
 bool RegKey::IsOpen() const { return static_cast<bool>(impl_->key); }
 void RegKey::Close() { impl_->key.reset(); }
-void* RegKey::native() const { return impl_->key.get(); }
 
 bool RegKey::ValueExists(const std::wstring& name) const {
   if (!IsOpen()) return false;
@@ -113,32 +128,33 @@ std::optional<uint32_t> RegKey::ReadDword(const std::wstring& name) const {
 
 bool RegKey::WriteString(const std::wstring& name, const std::wstring& value, bool expandable) {
   if (!IsOpen()) return false;
-  return ::RegSetValueExW(impl_->key.get(), name.c_str(), 0, expandable ? REG_EXPAND_SZ : REG_SZ,
-                          reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+  return Succeeded(::RegSetValueExW(impl_->key.get(), name.c_str(), 0, expandable ? REG_EXPAND_SZ : REG_SZ,
+                                    reinterpret_cast<const BYTE*>(value.c_str()),
+                                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
 }
 
 bool RegKey::WriteDword(const std::wstring& name, uint32_t value) {
   if (!IsOpen()) return false;
-  return ::RegSetValueExW(impl_->key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                          sizeof value) == ERROR_SUCCESS;
+  return Succeeded(::RegSetValueExW(impl_->key.get(), name.c_str(), 0, REG_DWORD,
+                                    reinterpret_cast<const BYTE*>(&value), sizeof value));
 }
 
 bool RegKey::WriteBinary(const std::wstring& name, const std::vector<unsigned char>& data) {
   if (!IsOpen()) return false;
-  return ::RegSetValueExW(impl_->key.get(), name.c_str(), 0, REG_BINARY, data.empty() ? nullptr : data.data(),
-                          static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+  return Succeeded(::RegSetValueExW(impl_->key.get(), name.c_str(), 0, REG_BINARY,
+                                    data.empty() ? nullptr : data.data(), static_cast<DWORD>(data.size())));
 }
 
 bool RegKey::WriteValue(const std::wstring& name, const RegValue& value) {
   if (!IsOpen()) return false;
-  return ::RegSetValueExW(impl_->key.get(), name.c_str(), 0, value.type, value.data.empty() ? nullptr : value.data.data(),
-                          static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
+  return Succeeded(::RegSetValueExW(impl_->key.get(), name.c_str(), 0, value.type,
+                                    value.data.empty() ? nullptr : value.data.data(),
+                                    static_cast<DWORD>(value.data.size())));
 }
 
 bool RegKey::DeleteValue(const std::wstring& name) {
   if (!IsOpen()) return false;
-  return ::RegDeleteValueW(impl_->key.get(), name.c_str()) == ERROR_SUCCESS;
+  return Succeeded(::RegDeleteValueW(impl_->key.get(), name.c_str()));
 }
 
 std::vector<std::wstring> RegKey::SubKeyNames() const {
@@ -179,8 +195,10 @@ bool DeleteKeyTree(RegRoot root, const std::wstring& path, RegView view) {
     // A subkey that stays makes the final delete fail, which the result reports.
     for (const auto& sub : k.SubKeyNames()) Ignore(DeleteKeyTree(root, path + L"\\" + sub, view));
   }
-  ::RegDeleteKeyExW(RootHandle(root), path.c_str(), ViewFlag(view), 0);
-  return !RegKeyExists(root, path, view);
+  const LSTATUS rc = ::RegDeleteKeyExW(RootHandle(root), path.c_str(), ViewFlag(view), 0);
+  if (!RegKeyExists(root, path, view)) return true;
+  if (rc != ERROR_SUCCESS) ::SetLastError(static_cast<DWORD>(rc));  // the cause of the key that stays
+  return false;
 }
 
 bool CopyKeyTree(RegRoot root, const std::wstring& from, const std::wstring& to, RegView view) {

@@ -7,13 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "base/uninstall_entries.h"
+
 namespace ek::platform {
 
 enum class RegRoot { CurrentUser, LocalMachine, ClassesRoot, Users };
 enum class RegView { View32, View64 };
 
-// Full root names as the uninstall lists write them.
-[[nodiscard]] const wchar_t* RegRootName(RegRoot root);
+// The roots and views of the uninstall information as registry keys.
+[[nodiscard]] RegRoot RegRootOf(uninstall::Root root);
+// The default view is the 64-bit one for a 64-bit engine.
+[[nodiscard]] RegView RegViewOf(uninstall::ViewMark mark, bool is64BitEngine);
 
 struct RegValue {
   uint32_t type = 0;  // REG_SZ 1, REG_EXPAND_SZ 2, REG_BINARY 3, REG_DWORD 4, REG_MULTI_SZ 7, REG_QWORD 11
@@ -55,8 +59,6 @@ class RegKey {
 
   [[nodiscard]] std::vector<std::wstring> SubKeyNames() const;
   [[nodiscard]] std::vector<std::wstring> ValueNames() const;
-
-  void* native() const;  // the HKEY, for the platform layer itself
 
  private:
   struct Impl;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "harness.h"
 #include "setup_run_test.h"
@@ -20,6 +21,18 @@ fs::file_time_type PastTime(int daysBack) {
 }
 
 using InstallFiles = SetupRunTest;
+
+// A program that the setup starts without waiting may write after the setup
+// has ended: the file as soon as it holds the text, or as it is after a while.
+std::string ReadOnceItHolds(const std::string& file, const std::string& text) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  std::string content = ReadFile(file);
+  while (!Contains(content, text) && std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    content = ReadFile(file);
+  }
+  return content;
+}
 
 std::string Pattern(size_t n) {
   std::string s(n, '\0');
@@ -268,8 +281,9 @@ TEST_F(InstallFiles, CompanionCommandLines) {
     p.AddRecord("Updater.exe|<InstallDir>\\Updater.exe|11|addon");
     cleanup_.push_back(p.installDirUnix());
     ASSERT_EQ(RunSetup(p.Build(), o).exitCode, 0);
-    EXPECT_TRUE(Contains(ReadFile(logFile), "Updater.exe\t\"" + p.installDirWin() + "\\Updater.exe\" /S /AUTORUNON 5"))
-        << ReadFile(logFile);
+    const std::string updaterLine = "Updater.exe\t\"" + p.installDirWin() + "\\Updater.exe\" /S /AUTORUNON 5";
+    const std::string log = ReadOnceItHolds(logFile, updaterLine);
+    EXPECT_TRUE(Contains(log, updaterLine)) << log;
     // Without an uninstaller the updater gets the information file itself.
     EXPECT_TRUE(Exists(p.installDirUnix() + "/Updater.ini"));
     RemoveAll(logFile);

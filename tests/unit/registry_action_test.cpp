@@ -76,7 +76,7 @@ TEST(RegistryRoots, MappingByInstallationMode) {
       continue;
     }
     ASSERT_TRUE(t);
-    EXPECT_EQ(t->rootName, c.wantRoot);
+    EXPECT_EQ(uninstall::RootName(t->root), c.wantRoot);
     EXPECT_EQ(t->key, c.wantKey);
   }
 }
@@ -87,10 +87,14 @@ TEST(RegistryRoots, ViewsAndMarks) {
   EXPECT_EQ(RegistryViewOf(L"DEFAULT", true), RegView::View64);
   EXPECT_EQ(RegistryViewOf(L"DEFAULT", false), RegView::View32);
   EXPECT_EQ(RegistryViewOf(L"", true), RegView::View64);
-  EXPECT_EQ(ViewMarkOf(L"32-BIT"), L'3');
-  EXPECT_EQ(ViewMarkOf(L"64-BIT"), L'6');
-  EXPECT_EQ(ViewMarkOf(L"DEFAULT"), L'D');
-  EXPECT_EQ(ViewMarkOf(L""), L'D');
+  EXPECT_EQ(ViewMarkOf(L"32-BIT"), uninstall::ViewMark::View32);
+  EXPECT_EQ(ViewMarkOf(L"64-BIT"), uninstall::ViewMark::View64);
+  EXPECT_EQ(ViewMarkOf(L"DEFAULT"), uninstall::ViewMark::Default);
+  EXPECT_EQ(ViewMarkOf(L""), uninstall::ViewMark::Default);
+  // The mark names the view the value went to: a view field that is no
+  // view is the default view, also when it begins with "3" or "6".
+  EXPECT_EQ(ViewMarkOf(L"32"), uninstall::ViewMark::Default);
+  EXPECT_EQ(RegistryViewOf(L"32", true), RegView::View64);
 }
 
 TEST(RegistryRecords, FieldsAndSkippedRecords) {

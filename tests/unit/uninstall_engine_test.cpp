@@ -362,8 +362,8 @@ TEST_F(UninstallEngine, CommandsRunInOrderWithTheLastExitCode) {
             L"2=C:\\no such program.exe*?*?NORMAL*?Yes*?No\r\n");
     options_.silent = silent;
     Uninstaller u(info_, options_);
-    u.RunCommands(L"ExecAtUninstallStart");  // nothing recorded for this moment
-    u.RunCommands(L"ExecBeforeUninstall");
+    u.RunCommands(kExecAtUninstallStart);  // nothing recorded for this moment
+    u.RunCommands(kExecBeforeUninstall);
     return u.report();
   };
   Report r = run(L"NoCmdIfSilent=1\r\n", false);

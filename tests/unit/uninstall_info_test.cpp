@@ -78,7 +78,7 @@ TEST_F(UninstallInfo, KeepRegistryKeyEmptiesContainingEntries) {
   AddToUninstallList(L"RegistryKeys", L"DHKEY_CURRENT_USER\\Software\\A");
   AddToUninstallList(L"RegistryKeys", L"DHKEY_CURRENT_USER\\Software\\A\\B");
   AddToUninstallList(L"RegistryKeys", L"DHKEY_CURRENT_USER\\Software\\Z");
-  KeepRegistryKey(L"DHKEY_CURRENT_USER\\Software\\A\\B\\C");
+  KeepRegistryKey(*uninstall::RegistryKeyEntry::Parse(L"DHKEY_CURRENT_USER\\Software\\A\\B\\C"));
   EXPECT_EQ(U().ReadString(L"RegistryKeys", L"0"), L"");
   EXPECT_EQ(U().ReadString(L"RegistryKeys", L"1"), L"");
   EXPECT_EQ(U().ReadString(L"RegistryKeys", L"2"), L"DHKEY_CURRENT_USER\\Software\\Z");

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/file_record.h"
 #include "base/ini_document.h"
 #include "base/text.h"
 #include "base/package_trailer.h"
@@ -253,11 +254,11 @@ bool BuildPackage(const BuildOptions& o, std::string& error) {
   if (!ini.KeyExists(L"Setup", L"AddonSize"))
     ini.WriteString(L"Setup", L"AddonSize", ek::ToText(static_cast<int64_t>(addonSize)));
   if (!o.uninstaller.empty() && !ini.KeyExists(L"Setup", L"Uninstall")) ini.WriteString(L"Setup", L"Uninstall", L"1");
-  ini.EraseSection(L"Files");
+  ini.EraseSection(ek::kFilesSection);
   for (size_t i = 0; i < records.size(); ++i) {
     const auto& r = records[i];
-    ini.WriteString(L"Files", ek::ToText(static_cast<int64_t>(i)),
-                    ek::Utf8ToWide(r.destination) + L"?" + ek::Utf8ToWide(r.flags));
+    const ek::FileRecord record{ek::Utf8ToWide(r.destination), ek::Utf8ToWide(r.flags)};
+    ini.WriteString(ek::kFilesSection, ek::ToText(static_cast<int64_t>(i)), record.Format());
   }
 
   if (!o.configOut.empty()) {

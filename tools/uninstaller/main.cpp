@@ -21,7 +21,9 @@
 #include <vector>
 
 #include "base/ini_document.h"
+#include "base/result.h"
 #include "base/text.h"
+#include "base/uninstall_entries.h"
 #include "config/utilities.h"
 #include "platform/file_system.h"
 #include "platform/handles.h"
@@ -30,13 +32,11 @@
 #include "platform/system.h"
 #include "platform/ui.h"
 #include "uninstall_engine.h"
-#include "uninstall_entries.h"
 
 namespace ek::uninstall {
 namespace {
 
 constexpr uint32_t kDone = 0, kIncomplete = 1, kNoInformation = 2, kCancelled = 3;
-constexpr const wchar_t* kGeneral = L"General";
 constexpr const wchar_t* kCleanupSwitch = L"/CLEANUP";
 
 struct CommandLine {
@@ -72,15 +72,18 @@ uint32_t RunCleanup(const std::vector<std::wstring>& rest) {
   if (!handle || !IsSafePath(original) ||
       !EqualsNoCase(FileNamePart(original), FileNamePart(platform::ModulePath())))
     return kIncomplete;
-  platform::WaitForParentEnd(*handle, 60000);
+  // After the wait the original is tried in any case; the attempts below tell.
+  Ignore(platform::WaitForParentEnd(*handle, 60000));
   const std::wstring file = ExtendedPathRule(original, false);
   for (int attempt = 0; attempt < 100 && platform::FileExists(file); ++attempt) {
-    platform::SetAttributes(file, platform::kAttrNormal);
+    Ignore(platform::SetAttributes(file, platform::kAttrNormal));  // the deletion tells
     if (platform::DeleteFileAt(file)) break;
     platform::SleepMs(100);
   }
+  // A folder that still holds other files stays.
   for (size_t i = 1; i + 1 < rest.size(); ++i)
-    if (IsSafeFolder(rest[i]) && IsBelow(original, rest[i])) platform::RemoveDirectoryAt(ExtendedPathRule(rest[i], false));
+    if (IsSafeFolder(rest[i]) && IsBelow(original, rest[i]))
+      Ignore(platform::RemoveDirectoryAt(ExtendedPathRule(rest[i], false)));
   return platform::FileExists(file) ? kIncomplete : kDone;
 }
 
@@ -95,22 +98,24 @@ void StartCleanupCopy(const std::wstring& self, const std::vector<std::wstring>&
     copy = temp + L"\\" + ChangeExtension(name, L"") + L"-" + ToText(platform::CurrentProcessId()) + ExtensionPart(name);
   std::wstring args = std::wstring(kCleanupSwitch) + L" \"" + self + L"\"";
   for (const auto& f : folders) args += L" \"" + f + L"\"";
-  platform::StartTransientCopy(copy, args);
+  // Without the copy the original file stays; the removal itself is done.
+  Ignore(platform::StartTransientCopy(copy, args));
 }
 
 void WriteLog(const std::vector<std::wstring>& lines) {
   std::wstring text;
   for (const auto& l : lines) text += l + L"\r\n";
-  platform::WriteTextFile(platform::TempFolder() + L"\\EKUNINSTALLLOG.TXT", text, TextEncoding::Utf8Bom);
+  // The log is the only place a failure could be told; there is none left for its own.
+  Ignore(platform::WriteTextFile(platform::TempFolder() + L"\\EKUNINSTALLLOG.TXT", text, TextEncoding::Utf8Bom));
 }
 
 class Texts {
  public:
-  explicit Texts(const IniDocument& info) : info_(info), name_(info.ReadString(kGeneral, L"AppName")) {}
+  explicit Texts(const IniDocument& info) : info_(info), name_(info.ReadString(kGeneral, key::kAppName)) {}
   // A [Messages] text with the product name; the reference English text
   // when the language file had none.
   std::wstring Get(int index, std::wstring_view fallback, std::wstring_view name = {}) const {
-    std::wstring t = info_.ReadString(L"Messages", ToText(index));
+    std::wstring t = info_.ReadString(kMessages, ToText(index));
     if (Trim(t).empty()) t = std::wstring(fallback);
     return FormatMessageText(t, name.empty() ? name_ : name);
   }
@@ -141,12 +146,13 @@ bool CloseRunningPrograms(const IniDocument& info, const Texts& texts, bool sile
     bool force;
   };
   std::vector<Program> programs;
-  if (info.ReadBool(kGeneral, L"CloseMainExe", false))
-    programs.push_back({info.ReadString(kGeneral, L"MainExe"), texts.name(), false});
-  const std::wstring app = info.ReadString(kGeneral, L"CloseApp");
+  if (info.ReadBool(kGeneral, key::kCloseMainExe, false))
+    programs.push_back({info.ReadString(kGeneral, key::kMainExe), texts.name(), false});
+  const std::wstring app = info.ReadString(kGeneral, key::kCloseApp);
   if (!Trim(app).empty()) {
-    std::wstring name = info.ReadString(kGeneral, L"CloseAppName");
-    programs.push_back({app, Trim(name).empty() ? texts.name() : name, info.ReadBool(kGeneral, L"ForceCloseApp", false)});
+    std::wstring name = info.ReadString(kGeneral, key::kCloseAppName);
+    programs.push_back(
+        {app, Trim(name).empty() ? texts.name() : name, info.ReadBool(kGeneral, key::kForceCloseApp, false)});
   }
   const std::wstring self = FileNamePart(platform::ModulePath());
   for (const auto& p : programs) {
@@ -156,7 +162,8 @@ bool CloseRunningPrograms(const IniDocument& info, const Texts& texts, bool sile
       auto pid = platform::FindProcessByExeName(exe);
       if (!pid) break;
       if (silent || p.force) {
-        platform::TerminateProcessById(*pid);
+        // The next pass looks again; a process that will not end is given up on after the last.
+        Ignore(platform::TerminateProcessById(*pid));
         platform::SleepMs(200);
         continue;
       }
@@ -179,7 +186,7 @@ uint32_t RunUninstall(const CommandLine& c) {
     if (readable) info.Parse(t.text);
   }
   const Texts texts(info);
-  const bool silent = c.silent || c.rollback || (readable && info.ReadBool(kGeneral, L"SilentMode", false));
+  const bool silent = c.silent || c.rollback || (readable && info.ReadBool(kGeneral, key::kSilentMode, false));
   if (!readable) {
     log.push_back(L"Information file not found: " + infoPath);
     log.push_back(L"ExitCode=2");
@@ -189,7 +196,7 @@ uint32_t RunUninstall(const CommandLine& c) {
           platform::MsgButtons::Ok);
     return kNoInformation;
   }
-  log.push_back(L"Product=" + texts.name() + L" " + info.ReadString(kGeneral, L"AppVersion"));
+  log.push_back(L"Product=" + texts.name() + L" " + info.ReadString(kGeneral, key::kAppVersion));
   log.push_back(std::wstring(L"Mode=") + (c.rollback ? L"Rollback" : silent ? L"Silent" : L"Interactive") +
                 (c.reinstall ? L" Reinstall" : L""));
 
@@ -201,9 +208,9 @@ uint32_t RunUninstall(const CommandLine& c) {
   o.installedAt = platform::LastWriteTime(infoPath);
   Uninstaller u(info, o);
 
-  u.RunCommands(L"ExecAtUninstallStart");
-  const bool ask = !silent && !info.ReadBool(kGeneral, L"DontAskUninstall", false) &&
-                   !(c.reinstall && info.ReadBool(kGeneral, L"DontAskOnReinstall", false));
+  u.RunCommands(kExecAtUninstallStart);
+  const bool ask = !silent && !info.ReadBool(kGeneral, key::kDontAskUninstall, false) &&
+                   !(c.reinstall && info.ReadBool(kGeneral, key::kDontAskOnReinstall, false));
   if (ask && Ask(texts, texts.Get(1, L"Are you sure you want to completely remove %s and all of its components?"),
                  platform::MsgIcon::Question, platform::MsgButtons::YesNo) != platform::MsgResult::Yes)
     return kCancelled;
@@ -212,10 +219,10 @@ uint32_t RunUninstall(const CommandLine& c) {
                         Ask(texts, texts.Get(9, L"Remove personal settings as well"), platform::MsgIcon::Question,
                             platform::MsgButtons::YesNo) == platform::MsgResult::Yes;
   if (!CloseRunningPrograms(info, texts, silent)) return kCancelled;
-  u.RunCommands(L"ExecBeforeUninstall");
+  u.RunCommands(kExecBeforeUninstall);
   if (settings) u.RunSettingsCommand();
   u.RemoveAll();
-  u.RunCommands(L"ExecAfterUninstall");
+  u.RunCommands(kExecAfterUninstall);
 
   const Report& r = u.report();
   for (const auto* list : {&r.failed, &r.ignored, &r.kept, &r.notes}) log.insert(log.end(), list->begin(), list->end());
@@ -223,7 +230,7 @@ uint32_t RunUninstall(const CommandLine& c) {
   log.push_back(L"ExitCode=" + ToText(code));
   if (code != kDone || c.log) WriteLog(log);
 
-  const bool inform = !silent && !(c.reinstall && info.ReadBool(kGeneral, L"DontInformOnReinstall", false));
+  const bool inform = !silent && !(c.reinstall && info.ReadBool(kGeneral, key::kDontInformOnReinstall, false));
   if (inform) {
     if (code == kDone)
       Ask(texts, texts.Get(2, L"%s was successfully removed from your computer."), platform::MsgIcon::Information,
@@ -231,7 +238,7 @@ uint32_t RunUninstall(const CommandLine& c) {
     else
       Ask(texts, texts.Get(3, L"Some elements could not be removed. You should manually remove them."),
           platform::MsgIcon::Warning, platform::MsgButtons::Ok);
-    const std::wstring url = Trim(info.ReadString(kGeneral, L"UninstallURL"));
+    const std::wstring url = Trim(info.ReadString(kGeneral, key::kUninstallUrl));
     if (!c.reinstall && url.find(L"://") != std::wstring::npos) platform::ShellOpen(nullptr, L"", url, L"", platform::kSwShowNormal);
   }
   // In a roll-back this program lies in the setup's temporary folder, which

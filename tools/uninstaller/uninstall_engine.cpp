@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "actions/command_verbs.h"
+#include "base/result.h"
 #include "base/text.h"
 #include "config/utilities.h"
 #include "install/ini_file_editor.h"
@@ -11,7 +13,7 @@
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/ui.h"
-#include "uninstall_entries.h"
+#include "removal_rules.h"
 
 namespace ek::uninstall {
 namespace {
@@ -19,15 +21,15 @@ namespace {
 using platform::RegRoot;
 using platform::RegView;
 
-constexpr const wchar_t* kGeneral = L"General";
 constexpr const wchar_t* kSystemEnvironment = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 
 // File operations on long paths need the extended form.
 std::wstring Long(const std::wstring& path) { return ExtendedPathRule(path, false); }
 
-std::wstring RootName(RegRoot root) { return platform::RegRootName(root); }
+platform::RegRoot RegOf(const RegistryKeyEntry& e) { return platform::RegRootOf(e.root); }
 
-std::wstring KeyText(const RegistryEntry& e) { return RootName(e.root) + L"\\" + e.key; }
+std::wstring KeyText(Root root, std::wstring_view key) { return std::wstring(RootName(root)) + L"\\" + std::wstring(key); }
+std::wstring KeyText(const RegistryKeyEntry& e) { return KeyText(e.root, e.key); }
 
 // Waiting for a started program keeps the message queue served.
 bool PumpWhileWaiting() {
@@ -39,11 +41,11 @@ bool PumpWhileWaiting() {
 }  // namespace
 
 Uninstaller::Uninstaller(const IniDocument& info, Options options) : info_(info), options_(std::move(options)) {
-  x64_ = info_.ReadBool(kGeneral, L"x64", true);
-  full_ = !options_.rollback && info_.ReadBool(kGeneral, L"UninstallFull", false);
-  commandsOff_ = (options_.silent && info_.ReadBool(kGeneral, L"NoCmdIfSilent", false)) ||
-                 (options_.reinstall && info_.ReadBool(kGeneral, L"NoCmdIfReinstall", false));
-  hideCommands_ = options_.silent && !info_.ReadBool(kGeneral, L"CmdNoHideIfSilent", false);
+  x64_ = info_.ReadBool(kGeneral, key::kX64, true);
+  full_ = !options_.rollback && info_.ReadBool(kGeneral, key::kUninstallFull, false);
+  commandsOff_ = (options_.silent && info_.ReadBool(kGeneral, key::kNoCmdIfSilent, false)) ||
+                 (options_.reinstall && info_.ReadBool(kGeneral, key::kNoCmdIfReinstall, false));
+  hideCommands_ = options_.silent && !info_.ReadBool(kGeneral, key::kCmdNoHideIfSilent, false);
   // Folders of Windows and of the user that no list may take away, even
   // when they happen to be empty.
   const int kShellFolders[] = {0x00, 0x02, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0b, 0x0d, 0x0e, 0x10, 0x14, 0x15,
@@ -89,11 +91,11 @@ bool Uninstaller::RunProgram(const std::wstring& file, const std::wstring& param
   return platform::ShellStart(r, PumpWhileWaiting, code);
 }
 
-void Uninstaller::RunCommands(std::wstring_view section) {
+void Uninstaller::RunCommands(const List<ExecEntry>& moment) {
   if (commandsOff_) return;
-  for (const auto& text : ListValues(info_, section)) {
+  for (const auto& text : ListValues(info_, moment.section)) {
     if (text.empty()) continue;
-    auto e = ParseExecEntry(text);
+    auto e = ExecEntry::Parse(text);
     if (!e) {
       report_.ignored.push_back(L"Damaged command entry: " + text);
       continue;
@@ -101,41 +103,27 @@ void Uninstaller::RunCommands(std::wstring_view section) {
     // "<ExitCode>" was kept for this moment: the code of the last waited command.
     const std::wstring command = Trim(ReplaceAllNoCase(e->command, L"<ExitCode>", lastExitCode_));
     const std::wstring params = ReplaceAllNoCase(e->parameters, L"<ExitCode>", lastExitCode_);
-    const int show = hideCommands_ ? platform::kSwHide : e->show;
-    const std::wstring upper = ToUpperAscii(command);
-    if (upper == L"WM_SETTINGCHANGE") {
-      platform::BroadcastEnvironmentChange();
-    } else if (upper == L"WM_FONTCHANGE") {
-      platform::BroadcastFontChange();
-    } else if (upper == L"SHCNE_ASSOCCHANGED") {
-      platform::NotifyAssociationsChanged(false);
-    } else if (upper == L"SPI_SETDESKWALLPAPER") {
-      platform::RefreshWallpaper();
-    } else if (upper == L"UNREGFONT" || upper == L"REGFONT") {
-      const std::wstring font = ReplaceAll(params, L"\"", L"");
-      if (platform::FileExists(Long(font))) {
-        const bool ok = upper == L"REGFONT" ? platform::AddFont(Long(font)) != 0 : platform::RemoveFont(Long(font));
-        if (ok) platform::BroadcastFontChange();
-      }
-    } else if (command.find(L"://") != std::wstring::npos) {
+    const int show = hideCommands_ ? platform::kSwHide : e->Show();
+    if (const CommandVerb* verb = FindSystemVerb(command)) {
+      verb->run({params, false});
+    } else if (IsUrlCommand(command)) {
       platform::ShellOpen(nullptr, L"", command, L"", show);
     } else {
-      std::wstring file = command;
-      if (file.size() > 2 && file.front() == L'"' && file.back() == L'"') file = file.substr(1, file.size() - 2);
+      const std::wstring file = ProgramOfCommand(command);
       uint32_t code = 0;
-      const bool started = RunProgram(file, params, show, e->elevate, e->wait ? &code : nullptr);
+      const bool started = RunProgram(file, params, show, e->Elevates(), e->Waits() ? &code : nullptr);
       if (!started) report_.notes.push_back(L"Unable to start command: " + file);
-      if (e->wait) lastExitCode_ = started ? ToTextUnsigned(code) : std::wstring(L"-1");
+      if (e->Waits()) lastExitCode_ = started ? ToTextUnsigned(code) : std::wstring(L"-1");
     }
   }
 }
 
 bool Uninstaller::HasSettingsCommand() const {
-  return !Trim(info_.ReadString(kGeneral, L"UninstallSettingsCommand")).empty();
+  return !Trim(info_.ReadString(kGeneral, key::kUninstallSettingsCommand)).empty();
 }
 
 void Uninstaller::RunSettingsCommand() {
-  const std::wstring command = Trim(info_.ReadString(kGeneral, L"UninstallSettingsCommand"));
+  const std::wstring command = Trim(info_.ReadString(kGeneral, key::kUninstallSettingsCommand));
   if (command.empty()) return;
   // A plain program path, or a whole command line.
   bool started = false;
@@ -168,31 +156,24 @@ namespace {
 // The view an entry addresses. Below Software\Classes most keys are one key
 // for both views on Windows; Wine keeps them apart, so a 32-bit entry there
 // that has no key of its own means the shared (native) one.
-RegView ViewOf(const RegistryEntry& e, bool x64) {
+RegView ViewOf(const RegistryKeyEntry& e, bool x64) {
   const RegView native = RegView::View64;
-  RegView v = e.mark == ViewMark::View32   ? RegView::View32
-              : e.mark == ViewMark::View64 ? RegView::View64
-                                           : (x64 ? RegView::View64 : RegView::View32);
-  if (v == RegView::View32 && IsSharedClassesKey(e.root, e.key) && !platform::RegKeyExists(e.root, e.key, v))
+  RegView v = platform::RegViewOf(e.mark, x64);
+  if (v == RegView::View32 && IsSharedClassesKey(e.root, e.key) && !platform::RegKeyExists(RegOf(e), e.key, v))
     v = native;
   return v;
-}
-
-std::optional<std::wstring> SafePath(const std::wstring& path) {
-  return IsSafePath(path) ? std::optional<std::wstring>(path) : std::nullopt;
 }
 
 // Walks a list from its last entry to its first, so that later changes are
 // undone before earlier ones; hands every valid entry to `act`. Emptied
 // entries were taken back by the installation itself; damaged ones are
 // reported and never acted upon.
-template <typename Parse, typename Act>
-void ForEachEntry(const IniDocument& info, std::wstring_view section, std::wstring_view what, Report& report,
-                  Parse parse, Act act) {
-  const auto values = ListValues(info, section);
+template <typename Entry, typename Act>
+void ForEachEntry(const IniDocument& info, const List<Entry>& list, std::wstring_view what, Report& report, Act act) {
+  const auto values = ListValues(info, list.section);
   for (auto it = values.rbegin(); it != values.rend(); ++it) {
     if (it->empty()) continue;
-    auto entry = parse(*it);
+    auto entry = Entry::Parse(*it);
     if (!entry) {
       report.ignored.push_back(L"Damaged " + std::wstring(what) + L" entry: " + *it);
       continue;
@@ -205,7 +186,8 @@ void ForEachEntry(const IniDocument& info, std::wstring_view section, std::wstri
 
 void Uninstaller::UnregisterComponents() {
   const std::wstring system = StripTrailingBackslash(platform::ShellFolder(0x25));
-  ForEachEntry(info_, L"ActiveX", L"ActiveX", report_, SafePath, [&](const std::wstring& path) {
+  ForEachEntry(info_, kActiveX, L"ActiveX", report_, [&](const PathEntry& entry) {
+    const std::wstring& path = entry.path;
     uint32_t code = 1;
     if (!platform::FileExists(Long(path)) ||
         !RunProgram(system + L"\\regsvr32.exe", L"/u /s \"" + path + L"\"", platform::kSwHide, false, &code) ||
@@ -213,7 +195,7 @@ void Uninstaller::UnregisterComponents() {
       report_.failed.push_back(L"Unable to unregister ActiveX: " + path);
   });
 
-  std::wstring regAsm = info_.ReadString(kGeneral, L"RegAsmExe");
+  std::wstring regAsm = info_.ReadString(kGeneral, key::kRegAsmExe);
   if (regAsm.empty() || !platform::FileExists(Long(regAsm))) {
     regAsm.clear();
     const std::wstring w = StripTrailingBackslash(platform::ShellFolder(0x24));
@@ -223,29 +205,31 @@ void Uninstaller::UnregisterComponents() {
                              L"\\Microsoft.NET\\Framework64\\v4.0.30319\\RegAsm.exe"})
       if (platform::FileExists(w + c)) regAsm = w + c;
   }
-  ForEachEntry(info_, L".NET-Assembly", L".NET assembly", report_, SafePath, [&](const std::wstring& path) {
+  ForEachEntry(info_, kNetAssemblies, L".NET assembly", report_, [&](const PathEntry& entry) {
+    const std::wstring& path = entry.path;
     uint32_t code = 1;
     if (regAsm.empty() || !platform::FileExists(Long(path)) ||
         !RunProgram(regAsm, L"\"" + path + L"\" /unregister /s", platform::kSwHide, false, &code) || code != 0)
       report_.failed.push_back(L"Unable to unregister .NET assembly: " + path);
   });
 
-  ForEachEntry(info_, L"TypeLibrary", L"type library", report_, SafePath, [&](const std::wstring& path) {
-    if (!platform::UnregisterTypeLibrary(Long(path)))
-      report_.failed.push_back(L"Unable to unregister type library: " + path);
+  ForEachEntry(info_, kTypeLibraries, L"type library", report_, [&](const PathEntry& entry) {
+    if (!platform::UnregisterTypeLibrary(Long(entry.path)))
+      report_.failed.push_back(L"Unable to unregister type library: " + entry.path);
   });
 
   // A font added with AddFontResource lasts for the session only: after a
   // restart there is nothing to remove, which is no failure. Each addition
   // counts, so it is removed as often as it was added.
   bool fonts = false;
-  ForEachEntry(info_, L"Fonts", L"font", report_, SafePath, [&](const std::wstring& path) {
-    for (int i = 0; i < 16 && platform::RemoveFont(Long(path)); ++i) fonts = true;
+  ForEachEntry(info_, kFonts, L"font", report_, [&](const PathEntry& entry) {
+    for (int i = 0; i < 16 && platform::RemoveFont(Long(entry.path)); ++i) fonts = true;
   });
   if (fonts) platform::BroadcastFontChange();
 
   // The screen saver setting goes when it still names the installed file.
-  ForEachEntry(info_, L"ScreenSaver", L"screen saver", report_, SafePath, [&](const std::wstring& path) {
+  ForEachEntry(info_, kScreenSavers, L"screen saver", report_, [&](const PathEntry& entry) {
+    const std::wstring& path = entry.path;
     platform::RegKey desktop;
     if (!desktop.Open(RegRoot::CurrentUser, L"Control Panel\\Desktop", RegView::View64, true)) return;
     const auto current = desktop.ReadString(L"SCRNSAVE.EXE");
@@ -257,30 +241,29 @@ void Uninstaller::UnregisterComponents() {
 }
 
 void Uninstaller::RemoveRegistryValues() {
-  ForEachEntry(info_, L"RegistryValues", L"registry value", report_, ParseRegistryValueEntry,
-               [&](const RegistryEntry& e) {
-                 const RegView view = ViewOf(e, x64_);
-                 platform::RegKey key;
-                 const bool open = key.Open(e.root, e.key, view, true);
-                 if (open ? (key.ValueExists(e.valueName) && !key.DeleteValue(e.valueName))
-                          : platform::RegKeyExists(e.root, e.key, view))
-                   report_.failed.push_back(L"Unable to remove registry value: " + KeyText(e) + L": " + e.valueName);
-               });
+  ForEachEntry(info_, kRegistryValues, L"registry value", report_, [&](const RegistryValueEntry& e) {
+    const RegView view = ViewOf(e, x64_);
+    platform::RegKey key;
+    const bool open = key.Open(RegOf(e), e.key, view, true);
+    if (open ? (key.ValueExists(e.valueName) && !key.DeleteValue(e.valueName))
+             : platform::RegKeyExists(RegOf(e), e.key, view))
+      report_.failed.push_back(L"Unable to remove registry value: " + KeyText(e) + L": " + e.valueName);
+  });
 }
 
 void Uninstaller::RemoveRegistryKeys() {
-  std::vector<RegistryEntry> keys;
-  ForEachEntry(info_, L"RegistryKeys", L"registry key", report_, ParseRegistryKeyEntry, [&](const RegistryEntry& e) {
+  std::vector<RegistryKeyEntry> keys;
+  ForEachEntry(info_, kRegistryKeys, L"registry key", report_, [&](const RegistryKeyEntry& e) {
     (IsRegistrationKey(e.key) ? registration_ : keys).push_back(e);
   });
   DeleteKeys(std::move(keys));
 }
 
-void Uninstaller::DeleteKeys(std::vector<RegistryEntry> keys) {
+void Uninstaller::DeleteKeys(std::vector<RegistryKeyEntry> keys) {
   // Later entries come first already; within them the deepest key first.
-  auto depth = [](const RegistryEntry& e) { return std::count(e.key.begin(), e.key.end(), L'\\'); };
+  auto depth = [](const RegistryKeyEntry& e) { return std::count(e.key.begin(), e.key.end(), L'\\'); };
   std::stable_sort(keys.begin(), keys.end(),
-                   [&](const RegistryEntry& a, const RegistryEntry& b) { return depth(a) > depth(b); });
+                   [&](const RegistryKeyEntry& a, const RegistryKeyEntry& b) { return depth(a) > depth(b); });
   for (const auto& e : keys) {
     const KeyGuard guard = GuardOf(e.root, e.key);
     if (guard == KeyGuard::Never) {
@@ -288,21 +271,22 @@ void Uninstaller::DeleteKeys(std::vector<RegistryEntry> keys) {
       continue;
     }
     const RegView view = ViewOf(e, x64_);
-    if (!platform::RegKeyExists(e.root, e.key, view)) continue;
+    const RegRoot root = RegOf(e);
+    if (!platform::RegKeyExists(root, e.key, view)) continue;
     if (guard == KeyGuard::UnlessEmpty) {
-      if (!platform::RegDeleteKeyIfEmpty(e.root, e.key, view))
+      if (!platform::RegDeleteKeyIfEmpty(root, e.key, view))
         report_.kept.push_back(L"Kept shared registry key holding other entries: " + KeyText(e));
       continue;
     }
-    if (!platform::DeleteKeyTree(e.root, e.key, view)) {
+    if (!platform::DeleteKeyTree(root, e.key, view)) {
       report_.failed.push_back(L"Unable to remove registry key: " + KeyText(e));
       continue;
     }
     // An association that replaced a program identifier of the same name
     // moved the old one aside; it comes back now.
     const std::wstring backup = e.key + L"_copy";
-    if (IsProgIdKey(e.root, e.key) && platform::RegKeyExists(e.root, backup, view)) {
-      if (!platform::CopyKeyTree(e.root, backup, e.key, view) || !platform::DeleteKeyTree(e.root, backup, view))
+    if (IsProgIdKey(e.root, e.key) && platform::RegKeyExists(root, backup, view)) {
+      if (!platform::CopyKeyTree(root, backup, e.key, view) || !platform::DeleteKeyTree(root, backup, view))
         report_.failed.push_back(L"Unable to restore registry key: " + KeyText(e));
     }
   }
@@ -312,26 +296,26 @@ void Uninstaller::RemoveRegistrationFallback() {
   // The registration is normally a listed key; a registration that still
   // names this very uninstaller goes as well, so the product does not stay
   // in the list of installed programs.
-  const std::wstring guid = Trim(info_.ReadString(kGeneral, L"GUID"));
+  const std::wstring guid = Trim(info_.ReadString(kGeneral, key::kGuid));
   if (options_.rollback || guid.empty() || options_.selfPath.empty() || guid.find(L'\\') != std::wstring::npos)
     return;
   const std::wstring base = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-  for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
+  for (Root root : {Root::LocalMachine, Root::CurrentUser}) {
     for (int n = 0; n <= 9; ++n) {
       const std::wstring key = base + guid + (n ? L"_ek" + ToText(n) : L"");
       platform::RegKey k;
-      if (!k.Open(root, key, RegView::View64, false)) continue;
+      if (!k.Open(platform::RegRootOf(root), key, RegView::View64, false)) continue;
       const auto command = k.ReadString(L"UninstallString");
       k.Close();
       if (!command || !EqualsNoCase(Trim(*command), options_.selfPath)) continue;
-      if (!platform::DeleteKeyTree(root, key, RegView::View64))
-        report_.failed.push_back(L"Unable to remove registry key: " + RootName(root) + L"\\" + key);
+      if (!platform::DeleteKeyTree(platform::RegRootOf(root), key, RegView::View64))
+        report_.failed.push_back(L"Unable to remove registry key: " + KeyText(root, key));
     }
   }
 }
 
 void Uninstaller::RemoveIniValues() {
-  ForEachEntry(info_, L"INIValues", L"INI", report_, ParseIniValueEntry, [&](const IniValueEntry& e) {
+  ForEachEntry(info_, kIniValues, L"INI", report_, [&](const IniValueEntry& e) {
     const std::wstring file = Long(e.file);
     if (!platform::FileExists(file)) return;
     IniFileText text;
@@ -351,7 +335,7 @@ void Uninstaller::RestoreEnvironment() {
   bool changed = false;
   // The last change is undone first, so a chain of changes to one
   // variable unwinds to the value before the installation.
-  ForEachEntry(info_, L"Environment", L"environment", report_, ParseEnvironmentEntry, [&](const EnvironmentEntry& e) {
+  ForEachEntry(info_, kEnvironment, L"environment", report_, [&](const EnvironmentEntry& e) {
     const std::wstring what = std::wstring(e.system ? L"system" : L"user") + L" environment variable " + e.name;
     platform::RegKey key;
     if (!key.Open(e.system ? RegRoot::LocalMachine : RegRoot::CurrentUser,
@@ -362,12 +346,12 @@ void Uninstaller::RestoreEnvironment() {
     const auto current = key.ReadValue(e.name);
     const auto currentText = key.ReadString(e.name);
     bool ok = true;
-    if (e.kind == L'D') {
+    if (e.kind == EnvironmentEntry::Kind::Created) {
       if (current) {
         ok = key.DeleteValue(e.name);
         changed = true;
       }
-    } else if (e.kind == L'W') {
+    } else if (e.kind == EnvironmentEntry::Kind::Overwritten) {
       // The type is not recorded: the one it has now, else what the text asks for.
       const bool expandable = current ? current->type == platform::kRegExpandSz
                                       : (e.text.find(L'%') != std::wstring::npos || EqualsNoCaseAscii(e.name, L"PATH"));
@@ -385,7 +369,8 @@ void Uninstaller::RestoreEnvironment() {
 }
 
 void Uninstaller::RemoveFiles() {
-  ForEachEntry(info_, L"Files", L"file", report_, SafePath, [&](const std::wstring& path) {
+  ForEachEntry(info_, kFiles, L"file", report_, [&](const PathEntry& entry) {
+    const std::wstring& path = entry.path;
     // The running uninstaller is removed by its copy after the end.
     if (!options_.selfPath.empty() && EqualsNoCase(path, options_.selfPath)) return;
     const std::wstring file = Long(path);
@@ -395,9 +380,11 @@ void Uninstaller::RemoveFiles() {
       return;
     }
     const auto attributes = platform::GetAttributes(file);
-    if (attributes && (*attributes & platform::kAttrReadOnly)) platform::SetAttributes(file, platform::kAttrNormal);
+    // A failure to clear or restore the attribute shows in the deletion and its report.
+    if (attributes && (*attributes & platform::kAttrReadOnly))
+      Ignore(platform::SetAttributes(file, platform::kAttrNormal));
     if (!platform::DeleteFileAt(file)) {
-      if (attributes) platform::SetAttributes(file, *attributes);
+      if (attributes) Ignore(platform::SetAttributes(file, *attributes));
       report_.failed.push_back(L"Unable to remove file: " + path);
     }
   });
@@ -412,7 +399,8 @@ bool Uninstaller::RemoveFolderTree(const std::wstring& folder) {
       continue;
     }
     if (!options_.selfPath.empty() && EqualsNoCase(path, options_.selfPath)) continue;
-    if (entry.attributes & platform::kAttrReadOnly) platform::SetAttributes(Long(path), platform::kAttrNormal);
+    // A failure to clear the attribute shows in the deletion and its report.
+    if (entry.attributes & platform::kAttrReadOnly) Ignore(platform::SetAttributes(Long(path), platform::kAttrNormal));
     if (!platform::DeleteFileAt(Long(path))) {
       report_.failed.push_back(L"Unable to remove file: " + path);
       ok = false;
@@ -427,14 +415,10 @@ void Uninstaller::RemoveFolders() {
     size_t depth;
   };
   std::vector<Folder> folders;
-  auto parse = [](const std::wstring& text) {
-    const std::wstring path = StripTrailingBackslash(text);
-    return IsSafeFolder(path) ? std::optional<std::wstring>(path) : std::nullopt;
-  };
-  ForEachEntry(info_, L"Folders", L"folder", report_, parse,
-               [&](const std::wstring& path) { folders.push_back({path, PathDepth(path)}); });
+  ForEachEntry(info_, kFolders, L"folder", report_,
+               [&](const FolderEntry& e) { folders.push_back({e.path, PathDepth(e.path)}); });
   std::stable_sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) { return a.depth > b.depth; });
-  const std::wstring installDir = StripTrailingBackslash(Trim(info_.ReadString(kGeneral, L"InstallDir")));
+  const std::wstring installDir = StripTrailingBackslash(Trim(info_.ReadString(kGeneral, key::kInstallDir)));
   for (const auto& f : folders) {
     const std::wstring folder = Long(f.path);
     if (!platform::DirectoryExists(folder)) continue;

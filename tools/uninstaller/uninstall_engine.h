@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/ini_document.h"
-#include "uninstall_entries.h"
+#include "base/uninstall_entries.h"
 
 namespace ek::uninstall {
 
@@ -43,9 +43,9 @@ class Uninstaller {
  public:
   Uninstaller(const IniDocument& info, Options options);
 
-  // The commands of one moment: "ExecAtUninstallStart", "ExecBeforeUninstall"
-  // or "ExecAfterUninstall", unless the file turns commands off for this run.
-  void RunCommands(std::wstring_view section);
+  // The commands of one moment (kExecAtUninstallStart, kExecBeforeUninstall
+  // or kExecAfterUninstall), unless the file turns commands off for this run.
+  void RunCommands(const List<ExecEntry>& moment);
   // The command that removes the user's personal settings, when the file has one.
   bool HasSettingsCommand() const;
   void RunSettingsCommand();
@@ -59,7 +59,7 @@ class Uninstaller {
   void UnregisterComponents();
   void RemoveRegistryValues();
   void RemoveRegistryKeys();
-  void DeleteKeys(std::vector<RegistryEntry> keys);
+  void DeleteKeys(std::vector<RegistryKeyEntry> keys);
   void RemoveRegistrationFallback();
   void RemoveIniValues();
   void RestoreEnvironment();
@@ -80,7 +80,7 @@ class Uninstaller {
   bool hideCommands_ = false;
   std::wstring lastExitCode_ = L"-1";
   std::vector<std::wstring> protectedFolders_;
-  std::vector<RegistryEntry> registration_;  // the product's own keys, removed last
+  std::vector<RegistryKeyEntry> registration_;  // the product's own keys, removed last
 };
 
 }  // namespace ek::uninstall
