@@ -63,10 +63,15 @@ struct DataArchive {
   ZipReader zip;
   std::unordered_map<std::wstring, size_t> byName;
 
+  // The reason it cannot be read, when the file opens but the archive is
+  // refused: the package is damaged.
+  ZipError refused = ZipError::None;
+
   bool Open(const std::wstring& path) {
     if (!file.OpenRead(path)) return false;
     source = std::make_unique<platform::FileByteSource>(file);
-    if (zip.Open(*source) != ZipError::None) return false;
+    refused = zip.Open(*source);
+    if (refused != ZipError::None) return false;
     const auto& entries = zip.Entries();
     byName.reserve(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) byName.emplace(entries[i].name, i);
@@ -87,18 +92,27 @@ DataArchive* g_archive = nullptr;
 
 std::wstring ArchivePath() { return State().SetupTempDir + L"\\ekdatafile.zip"; }
 
+// Why an entry could not be written: the Windows cause of a failed write,
+// or the damage of the package itself.
+struct ExtractFailure {
+  std::wstring cause;
+  ZipError damage = ZipError::None;  // not None: the archive, not the disk, failed
+};
+
 // Writes one entry to an exact path, with the stored time and attributes.
-// On failure `cause` holds the Windows cause, when there is one.
 [[nodiscard]] bool ExtractEntryTo(DataArchive& a, const ZipEntry& e, const std::wstring& dest, bool setTime, bool setAttributes,
-                    std::wstring* cause = nullptr) {
+                    ExtractFailure* failure = nullptr) {
   platform::File out;
   if (!out.Create(dest)) {
-    if (cause) *cause = FailureCause();
+    if (failure) failure->cause = FailureCause();
     return false;
   }
   platform::FileByteSink sink(out);
   const ZipError err = a.zip.Extract(e, sink);
-  if (err == ZipError::WriteFailed && cause) *cause = FailureCause();
+  if (failure) {
+    if (err == ZipError::WriteFailed) failure->cause = FailureCause();
+    else if (err != ZipError::None) failure->damage = err;
+  }
   out.Close();
   if (err != ZipError::None) {
     // A damaged entry must not leave a file that looks installed; what
@@ -315,8 +329,8 @@ class FileStage {
       // A file that cannot be deleted makes the extraction fail, which is reported.
       if (platform::FileExists(xd)) Ignore(platform::DeleteFileAt(xd));
       const ZipEntry* e = archive_.Entry(static_cast<size_t>(i));
-      std::wstring cause;
-      if (e && ExtractEntryTo(archive_, *e, xd, settings_.setModifyTime, settings_.setAttributes, &cause)) {
+      ExtractFailure failure;
+      if (e && ExtractEntryTo(archive_, *e, xd, settings_.setModifyTime, settings_.setAttributes, &failure)) {
         // Only a courtesy to tools that look at creation times.
         if (settings_.stampCreation) Ignore(platform::SetCreationTimeNow(xd));
         if (s.CreateUninstaller && recordIt) AddToUninstallList(uninstall::kFiles, {d});
@@ -324,7 +338,12 @@ class FileStage {
         if (total_ < 50) platform::SleepMs(100);
         return;
       }
-      LogFailure(L"Unable to create file: " + d, cause);
+      LogFailure(L"Unable to create file: " + d, failure.cause);
+      // A disk can be freed and a program closed; a damaged package stays
+      // damaged, and the log says so.
+      if (!e) WriteLog(L"Error=Damaged package: the data archive has no entry " + ToText(i));
+      else if (failure.damage != ZipError::None)
+        WriteLog(L"Error=Damaged package: entry " + ToText(i) + L" of the data archive: " + ZipErrorText(failure.damage));
       std::wstring message = FormatAndExpand(LangText(L"Messages", 14, L"Error creating file:"), d);
       if (platform::FileExists(xd))
         message += L"\r\n\r\n" + LangText(L"Messages", 39, L"The file may be open in another program. Close it and try again.");
@@ -373,17 +392,21 @@ bool IsNewerFile(const std::wstring& newFile, const std::wstring& installedFile,
 void UnpackUninstallerForRollback() {
   auto& s = State();
   const int index = SetupInt(L"UninstallIndex", -1);
-  if (index == -1) return;
-  DataArchive local;
-  DataArchive* a = g_archive;
-  if (!a) {
-    if (!local.Open(ArchivePath())) return;
-    a = &local;
+  if (index != -1) {
+    DataArchive local;
+    DataArchive* a = g_archive ? g_archive : &local;
+    // Without the uninstaller the roll-back does not start; the abort goes on.
+    if (a == g_archive || local.Open(ArchivePath())) {
+      if (const ZipEntry* e = a->Entry(static_cast<size_t>(index)))
+        Ignore(ExtractEntryTo(*a, *e, s.SetupTempDir + L"\\Uninstall.exe", false, false));
+    }
+    local.Close();
   }
-  // Without the uninstaller the roll-back does not start; the abort goes on.
-  if (const ZipEntry* e = a->Entry(static_cast<size_t>(index)))
-    Ignore(ExtractEntryTo(*a, *e, s.SetupTempDir + L"\\Uninstall.exe", false, false));
-  a->Close();
+  ReleaseDataArchive();
+}
+
+void ReleaseDataArchive() {
+  if (g_archive) g_archive->Close();
   g_archive = nullptr;
 }
 
@@ -391,7 +414,13 @@ void InstallFiles() {
   auto& s = State();
   DataArchive archive;
   // A product without payload may ship no data archive at all.
-  if (!archive.Open(ArchivePath()) && s.DataArchiveSize != 0) FailDataArchive();
+  if (!archive.Open(ArchivePath()) && s.DataArchiveSize != 0) {
+    if (archive.refused != ZipError::None)
+      WriteLog(std::wstring(L"Error=Damaged package: the data archive: ") + ZipErrorText(archive.refused));
+    // The process ends without unwinding: the copy must be closed to go.
+    archive.Close();
+    FailDataArchive();
+  }
   g_archive = &archive;
   FileStage(archive).Run();
   archive.Close();
