@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/file_record.h"
+#include "base/path_rules.h"
 #include "base/record_list.h"
 #include "base/result.h"
 #include "base/text.h"
@@ -209,6 +210,17 @@ class FileStage {
   void InstallRecord(int i, const std::wstring& raw, const FileRecord& record) {
     const std::wstring d = ExpandVariables(record.destination);
     if (d.empty() || !record.HasFlags()) return;
+    // A destination is a file or folder of a drive or a share. Anything else
+    // (a relative path, which would land in the folder the setup runs from,
+    // a device such as CON or COM1, a stream, a name Windows shortens) is
+    // neither created nor deleted: the record fails like a file that cannot
+    // be written.
+    if (!IsPlainAbsolutePath(d, true)) {
+      while (true) {
+        LogFailure(L"Unable to create file: " + d, L"Not a file path");
+        if (!RetryAfterFailure(d, false)) return;
+      }
+    }
     bool recordIt = record.RecordForUninstall();
     const bool folderRecord = d.back() == L'\\';
     const std::wstring xd = ExtendedPath(d);
@@ -344,20 +356,28 @@ class FileStage {
       if (!e) WriteLog(L"Error=Damaged package: the data archive has no entry " + ToText(i));
       else if (failure.damage != ZipError::None)
         WriteLog(L"Error=Damaged package: entry " + ToText(i) + L" of the data archive: " + ZipErrorText(failure.damage));
-      std::wstring message = FormatAndExpand(LangText(L"Messages", 14, L"Error creating file:"), d);
-      if (platform::FileExists(xd))
-        message += L"\r\n\r\n" + LangText(L"Messages", 39, L"The file may be open in another program. Close it and try again.");
-      if (s.Silent) {
-        if (!settings_.silentIgnoreErrors) Abort();
-      } else {
-        const auto answer = Box(message, L"Error", platform::MsgButtons::AbortRetryIgnore, 2);
-        if (answer == platform::MsgResult::Retry) continue;
-        if (answer == platform::MsgResult::Abort) Abort();
-      }
-      s.HadErrors = true;
-      DropOthersEntries(d);
-      return;
+      if (!RetryAfterFailure(d, platform::FileExists(xd))) return;
     }
+  }
+
+  // After a file that could not be written: the question Abort, Retry or
+  // Ignore (a silent run aborts, or ignores with -silentignoreerror). True
+  // when the user asks to try again; an abort does not return.
+  bool RetryAfterFailure(const std::wstring& d, bool fileStillThere) {
+    auto& s = State();
+    std::wstring message = FormatAndExpand(LangText(L"Messages", 14, L"Error creating file:"), d);
+    if (fileStillThere)
+      message += L"\r\n\r\n" + LangText(L"Messages", 39, L"The file may be open in another program. Close it and try again.");
+    if (s.Silent) {
+      if (!settings_.silentIgnoreErrors) Abort();
+    } else {
+      const auto answer = Box(message, L"Error", platform::MsgButtons::AbortRetryIgnore, 2);
+      if (answer == platform::MsgResult::Retry) return true;
+      if (answer == platform::MsgResult::Abort) Abort();
+    }
+    s.HadErrors = true;
+    DropOthersEntries(d);
+    return false;
   }
 
   DataArchive& archive_;

@@ -233,6 +233,39 @@ TEST_F(HostilePackage, DeflateBombInTheDataArchiveEndsWithCode9AndCleansUp) {
   }
 }
 
+TEST_F(HostilePackage, DestinationsThatAreNoFilesAreRefused) {
+  // Records whose destination is a device, a stream, a name Windows shortens,
+  // the device namespace or a relative path (the folder the setup runs from):
+  // each fails as a file that cannot be written, nothing is created for it,
+  // and with -silentignoreerror the rest of the package installs.
+  Product p("hostiledest");
+  p.withUninstaller = false;
+  p.AddEnglish();
+  p.SetIni(Product::StandardSetup() + "SetupParameters=-silentignoreerror\r\n");
+  p.AddPayload("x.txt", "planted\r\n");
+  // (A trailing blank cannot be written: the configuration trims its values;
+  // "?" ends the destination of a record.)
+  const std::vector<std::string> destinations = {
+      "<InstallDir>\\CON",           "<InstallDir>\\aux.txt", "<InstallDir>\\LPT1\\x.txt", "<InstallDir>\\x.txt:evil",
+      "<InstallDir>\\x.txt.",        "<InstallDir>\\sub.\\x.txt", "relative-x.txt",             "\\\\.\\C:\\x.txt",
+      "<InstallDir>\\nul\\",         "C:x.txt"};
+  for (const auto& d : destinations) p.AddRecord("x.txt|" + d + "|11");
+  p.AddRecord("x.txt|<InstallDir>\\ok.txt|11");
+  cleanup_.push_back(p.installDirUnix());
+  const std::string package = p.Build();
+  Run(package, 0, "destinations that are no files");
+  for (const auto& d : destinations) {
+    std::string expanded = d;
+    if (expanded.rfind("<InstallDir>", 0) == 0) expanded = p.installDirWin() + expanded.substr(12);
+    EXPECT_TRUE(LogHasLine("Unable to create file: " + expanded)) << d << "\n" << ReadSetupLog();
+  }
+  EXPECT_TRUE(LogHasLine("CompletedWithError=1"));
+  EXPECT_EQ(ListDir(p.installDirUnix()), std::vector<std::string>{"ok.txt"});
+  for (const std::string& folder : {fs::path(package).parent_path().string(), fs::current_path().string(),
+                                    BuildDir(), Prefix() + "/drive_c", TempUnix()})
+    EXPECT_FALSE(Exists(folder + "/relative-x.txt")) << folder;
+}
+
 TEST_F(HostilePackage, ConfigurationsMadeToExhaustTheEngineStillInstall) {
   // Megabyte lines, 100,000 records and values that expand into themselves:
   // the installation completes, within its time and memory.

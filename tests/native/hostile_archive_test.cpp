@@ -171,3 +171,29 @@ TEST(HostileArchive, DeviceNamesAreRecognisedAsWindowsDoes) {
   EXPECT_FALSE(IsPlainPathComponent(L"a\\b"));
   EXPECT_TRUE(IsPlainPathComponent(L"Read me (1).txt"));
 }
+
+TEST(HostileArchive, AbsolutePathsAreOnlyDrivesAndSharesOfPlainNames) {
+  struct Case {
+    const wchar_t* path;
+    bool plain, withDots;
+    size_t components;
+  } cases[] = {
+      {L"C:\\App\\a.txt", true, true, 2},          {L"C:/App/", true, true, 1},
+      {L"C:\\", true, true, 0},                     {L"\\\\srv\\share", true, true, 0},
+      {L"\\\\srv\\share\\a\\", true, true, 1},     {L"C:\\App\\..\\Common\\x.dll", false, true, 4},
+      {L"C:\\App\\.\\x", false, true, 3},            {L"C:\\App\\CON", false, false, 2},
+      {L"C:\\App\\aux.txt", false, false, 2},        {L"C:\\App\\a.txt:s", false, false, 2},
+      {L"C:\\App\\a. ", false, false, 2},            {L"C:\\App\\\\a", false, false, 3},
+      {L"C:\\\\", false, false, 1},                   {L"App\\a.txt", false, false, 0},
+      {L"C:App", false, false, 0},                   {L"\\App", false, false, 0},
+      {L"\\\\?\\C:\\App", false, false, 0},           {L"\\\\.\\PhysicalDrive0", false, false, 0},
+      {L"\\\\srv", false, false, 0},                  {L"\\\\srv\\\\x", false, false, 0},
+      {L"\\\\s*v\\share\\x", false, false, 0},
+  };
+  for (const auto& c : cases) {
+    const std::string name(c.path, c.path + wcslen(c.path));
+    EXPECT_EQ(IsPlainAbsolutePath(c.path), c.plain) << name;
+    EXPECT_EQ(IsPlainAbsolutePath(c.path, true), c.withDots) << name;
+    EXPECT_EQ(PathComponents(c.path).size(), c.components) << name;
+  }
+}
