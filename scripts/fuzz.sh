@@ -3,9 +3,8 @@
 # shared by two workers (EK_FUZZ_WORKERS). An input that runs longer than
 # EK_FUZZ_TIMEOUT seconds (60: a loaded machine stalls a worker for seconds)
 # counts as a hang; inputs grow to EK_FUZZ_MAX_LEN bytes (4096). Prints, per
-# target, the
-# executions, the time and the crashes; the inputs that crash stay in
-# build/fuzz-long/w<N>/<target>/ and the logs beside them.
+# target, the executions, the time and the crashes; the inputs that crash
+# stay in build/fuzz-long/w<N>/<target>/ and the logs beside them.
 #
 #   bash scripts/fuzz.sh [EXECUTIONS] [TARGET...]
 set -uo pipefail
