@@ -1,6 +1,7 @@
 #include "base/font_name.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace ek {
 namespace {
@@ -21,13 +22,6 @@ constexpr uint32_t Tag(const char (&t)[5]) {
   return (uint32_t(uint8_t(t[0])) << 24) | (uint32_t(uint8_t(t[1])) << 16) | (uint32_t(uint8_t(t[2])) << 8) |
          uint32_t(uint8_t(t[3]));
 }
-
-struct NameChoice {
-  int score = -1;
-  size_t offset = 0;
-  size_t length = 0;
-  bool utf16 = false;
-};
 
 // Full name (4) before family name (1); Windows names before Macintosh ones;
 // US English before other languages.
@@ -66,33 +60,41 @@ std::wstring FontRegistryName(std::string_view bytes) {
     }
   }
   if (nameLength < 6 || !r.Has(name, nameLength)) return std::wstring();
-  const uint16_t count = r.U16(name + 2);
-  const size_t strings = name + r.U16(name + 4);
-  NameChoice best;
+  // Records and strings are read inside the name table only: a damaged count
+  // or offset must not pick up another table's bytes as a name.
+  const std::string_view tableBytes = bytes.substr(name, nameLength);
+  const Reader table(tableBytes);
+  const uint16_t count = table.U16(2);
+  const size_t strings = table.U16(4);
+  int bestScore = -1;
+  std::wstring best;
   for (uint16_t i = 0; i < count; ++i) {
-    const size_t rec = name + 6 + size_t{i} * 12;
-    if (!r.Has(rec, 12)) break;
-    const uint16_t nameId = r.U16(rec + 6);
+    const size_t rec = 6 + size_t{i} * 12;
+    if (!table.Has(rec, 12)) break;
+    const uint16_t nameId = table.U16(rec + 6);
     if (nameId != 1 && nameId != 4) continue;
-    const int score = Score(r.U16(rec), r.U16(rec + 2), r.U16(rec + 4), nameId);
-    const size_t offset = strings + r.U16(rec + 10), length = r.U16(rec + 8);
-    if (score > best.score && length > 0 && r.Has(offset, length))
-      best = {score, offset, length, r.U16(rec) != 1};
-  }
-  if (best.score < 0) return std::wstring();
-  std::wstring text;
-  if (best.utf16) {
-    for (size_t i = 0; i + 1 < best.length; i += 2) text.push_back(static_cast<wchar_t>(r.U16(best.offset + i)));
-  } else {
-    // Macintosh Roman: the ASCII part is all a font name needs in practice.
-    for (size_t i = 0; i < best.length; ++i) {
-      const auto c = static_cast<unsigned char>(bytes[best.offset + i]);
-      text.push_back(c < 0x80 ? static_cast<wchar_t>(c) : L'?');
+    const uint16_t platform = table.U16(rec);
+    const int score = Score(platform, table.U16(rec + 2), table.U16(rec + 4), nameId);
+    const size_t offset = strings + table.U16(rec + 10), length = table.U16(rec + 8);
+    if (score <= bestScore || !table.Has(offset, length)) continue;
+    std::wstring text;
+    if (platform != 1) {
+      for (size_t k = 0; k + 1 < length; k += 2) text.push_back(static_cast<wchar_t>(table.U16(offset + k)));
+    } else {
+      // Macintosh Roman: the ASCII part is all a font name needs in practice.
+      for (size_t k = 0; k < length; ++k) {
+        const auto c = static_cast<unsigned char>(tableBytes[offset + k]);
+        text.push_back(c < 0x80 ? static_cast<wchar_t>(c) : L'?');
+      }
     }
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    // An empty name is no name: a lesser record may still have one.
+    if (text.empty()) continue;
+    bestScore = score;
+    best = std::move(text);
   }
-  while (!text.empty() && text.back() == L'\0') text.pop_back();
-  if (text.empty()) return std::wstring();
-  return text + (openType ? L" (OpenType)" : L" (TrueType)");
+  if (best.empty()) return std::wstring();
+  return best + (openType ? L" (OpenType)" : L" (TrueType)");
 }
 
 }  // namespace ek

@@ -1,9 +1,49 @@
 #include "base/text.h"
 
 #include <limits>
+#include <type_traits>
 
 namespace ek {
 
+namespace {
+
+// A valid UTF-8 sequence by its lead byte: its length and the range of its
+// second byte (which rules out overlong forms, encoded surrogates and values
+// above U+10FFFF); later bytes are 80..BF.
+struct Utf8Lead {
+  int length = 0;  // 0: never a lead byte
+  unsigned secondLow = 0x80, secondHigh = 0xBF;
+};
+
+Utf8Lead LeadOf(unsigned c) {
+  if (c >= 0xC2 && c <= 0xDF) return {2};
+  if (c == 0xE0) return {3, 0xA0, 0xBF};
+  if (c == 0xED) return {3, 0x80, 0x9F};
+  if (c >= 0xE1 && c <= 0xEF) return {3};
+  if (c == 0xF0) return {4, 0x90, 0xBF};
+  if (c >= 0xF1 && c <= 0xF3) return {4};
+  if (c == 0xF4) return {4, 0x80, 0x8F};
+  return {};
+}
+
+void PushUtf16(std::wstring& out, uint32_t cp) {
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
+    out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
+    out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
+  } else {
+    out.push_back(static_cast<wchar_t>(cp));
+  }
+}
+
+}  // namespace
+
+// Wide text holds UTF-16 code units on every build, also where wchar_t has
+// 32 bits (the native builder and tests): a character above U+FFFF is a
+// surrogate pair there too, so lengths and comparisons agree with the engine.
+// Each damaged piece becomes one U+FFFD: a byte that cannot start a sequence,
+// or the longest start of a valid sequence that breaks off (the next byte then
+// starts afresh, so text after the damage is kept).
 std::wstring Utf8ToWide(std::string_view s) {
   std::wstring out;
   out.reserve(s.size());
@@ -11,59 +51,59 @@ std::wstring Utf8ToWide(std::string_view s) {
   const size_t n = s.size();
   size_t i = 0;
   while (i < n) {
-    unsigned c = p[i];
+    const unsigned c = p[i];
     if (c < 0x80) {
       out.push_back(static_cast<wchar_t>(c));
       ++i;
       continue;
     }
-    int len = 0;
-    uint32_t cp = 0;
-    uint32_t min = 0;
-    if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
-    else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; min = 0x800; }
-    else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; min = 0x10000; }
-    else { out.push_back(0xFFFD); ++i; continue; }
-    if (i + len > n) { out.push_back(0xFFFD); ++i; continue; }
-    bool ok = true;
-    for (int k = 1; k < len; ++k) {
-      unsigned cc = p[i + k];
-      if ((cc & 0xC0) != 0x80) { ok = false; break; }
+    const Utf8Lead lead = LeadOf(c);
+    uint32_t cp = c & (0x7F >> lead.length);
+    int k = 1;
+    for (; k < lead.length && i + k < n; ++k) {
+      const unsigned cc = p[i + k];
+      const unsigned low = k == 1 ? lead.secondLow : 0x80, high = k == 1 ? lead.secondHigh : 0xBF;
+      if (cc < low || cc > high) break;
       cp = (cp << 6) | (cc & 0x3F);
     }
-    if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back(0xFFFD);
-      ++i;
+    if (lead.length == 0 || k < lead.length) {
+      out.push_back(static_cast<wchar_t>(0xFFFD));
+      i += k;
       continue;
     }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<wchar_t>(cp));
-    }
-    i += len;
+    PushUtf16(out, cp);
+    i += k;
   }
   return out;
 }
 
+namespace {
+
+// The code point that starts at text[i]; `i` moves past it. A surrogate
+// without its partner is U+FFFD. A unit above U+FFFF exists only where
+// wchar_t has 32 bits (a wide literal there): it stands for itself when it is
+// a code point, else it is U+FFFD.
+uint32_t NextCodePoint(std::wstring_view text, size_t& i) {
+  const auto unit = static_cast<uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(text[i++]));
+  if (unit > 0xFFFF) return unit <= 0x10FFFF ? unit : 0xFFFD;
+  if (unit < 0xD800 || unit > 0xDFFF) return unit;
+  if (unit <= 0xDBFF && i < text.size()) {
+    const auto lo = static_cast<uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(text[i]));
+    if (lo >= 0xDC00 && lo <= 0xDFFF) {
+      ++i;
+      return 0x10000 + ((unit - 0xD800) << 10) + (lo - 0xDC00);
+    }
+  }
+  return 0xFFFD;
+}
+
+}  // namespace
+
 std::string WideToUtf8(std::wstring_view s) {
   std::string out;
   out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    uint32_t cp = static_cast<uint16_t>(s[i]);
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size()) {
-      uint32_t lo = static_cast<uint16_t>(s[i + 1]);
-      if (lo >= 0xDC00 && lo <= 0xDFFF) {
-        cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
-        ++i;
-      } else {
-        cp = 0xFFFD;
-      }
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
+  for (size_t i = 0; i < s.size();) {
+    const uint32_t cp = NextCodePoint(s, i);
     if (cp < 0x80) {
       out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
@@ -104,7 +144,7 @@ std::wstring Cp437ToWide(std::string_view s) {
 }
 
 wchar_t FoldChar(wchar_t c) {
-  const unsigned u = static_cast<uint16_t>(c);
+  const auto u = static_cast<uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
   if (u < 0x80) return (u >= 'a' && u <= 'z') ? static_cast<wchar_t>(u - 32) : c;
   if (u < 0x100) {
     if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<wchar_t>(u - 0x20);
@@ -464,11 +504,21 @@ std::string EncodeText(std::wstring_view text, TextEncoding encoding, AnsiEncode
       std::string out;
       out.reserve(2 + text.size() * 2);
       out += le ? "\xFF\xFE" : "\xFE\xFF";
-      for (wchar_t c : text) {
-        unsigned v = static_cast<uint16_t>(c);
+      auto put = [&](uint32_t v) {
         char lo = static_cast<char>(v & 0xFF), hi = static_cast<char>(v >> 8);
         if (le) { out.push_back(lo); out.push_back(hi); }
         else { out.push_back(hi); out.push_back(lo); }
+      };
+      for (wchar_t c : text) {
+        const auto v = static_cast<uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
+        if (v <= 0xFFFF) {
+          put(v);  // lone surrogates too: UTF-16 carries them as they are
+        } else if (v <= 0x10FFFF) {  // a whole code point in one 32-bit unit
+          put(0xD800 + ((v - 0x10000) >> 10));
+          put(0xDC00 + ((v - 0x10000) & 0x3FF));
+        } else {
+          put(0xFFFD);
+        }
       }
       return out;
     }
@@ -476,7 +526,8 @@ std::string EncodeText(std::wstring_view text, TextEncoding encoding, AnsiEncode
       if (ansi) return ansi(text);
       {
         std::string out;
-        for (wchar_t c : text) out.push_back(static_cast<uint16_t>(c) < 256 ? static_cast<char>(c) : '?');
+        for (wchar_t c : text)
+          out.push_back(static_cast<std::make_unsigned_t<wchar_t>>(c) < 256 ? static_cast<char>(c) : '?');
         return out;
       }
   }

@@ -12,7 +12,13 @@ namespace ek {
 
 inline constexpr size_t npos = std::wstring::npos;
 
-// UTF-8 <-> UTF-16. Invalid input becomes U+FFFD; surrogate pairs are kept.
+// UTF-8 <-> UTF-16. Wide text is UTF-16 code units on every build, also where
+// wchar_t has 32 bits: a character above U+FFFF is a surrogate pair. Damaged
+// input becomes U+FFFD, one for each damaged piece (a byte that cannot start a
+// sequence, a sequence cut short, a surrogate without its partner); overlong
+// forms and encoded surrogates are damage, never the character they spell.
+// WideToUtf8 also takes a whole code point in one 32-bit unit (a wide literal
+// where wchar_t has 32 bits).
 [[nodiscard]] std::wstring Utf8ToWide(std::string_view text);
 [[nodiscard]] std::string WideToUtf8(std::wstring_view text);
 

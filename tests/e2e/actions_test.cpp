@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "harness.h"
+#include "setup_run_test.h"
 
 using namespace e2e;
 
@@ -31,24 +32,7 @@ std::string Utf16LeBom(const std::string& ascii) {
   return out;
 }
 
-class Actions : public ::testing::Test {
- protected:
-  void SetUp() override { ClearSetupLog(); }
-  void TearDown() override {
-    for (const auto& k : regKeys_) WineOutput({"reg", "delete", k, "/f"});
-    for (const auto& k : regKeys32_) WineOutput({"reg", "delete", k, "/f", "/reg:32"});
-    for (const auto& [key, value] : regValues_) WineOutput({"reg", "delete", key, "/v", value, "/f"});
-    for (const auto& d : dirs_) RemoveAll(d);
-    EXPECT_TRUE(EktmpFolders().empty());
-  }
-  static bool LogHas(const std::string& line) {
-    for (const auto& l : LogLines())
-      if (l == line) return true;
-    return false;
-  }
-  std::vector<std::string> regKeys_, regKeys32_, dirs_;
-  std::vector<std::pair<std::string, std::string>> regValues_;
-};
+using Actions = SetupRunTest;
 
 TEST_F(Actions, EveryKindOfEntryLandsAndIsRecorded) {
   Product p("actions");
@@ -101,12 +85,12 @@ TEST_F(Actions, EveryKindOfEntryLandsAndIsRecorded) {
   regValues_ = {{"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", env},
                 {fonts, face + " (TrueType)"},
                 {"HKCU\\Software\\EkComServerTest", dir + "\\ekcomserver.dll"}};
-  dirs_ = {p.installDirUnix(), UnixPath(iniDir)};
+  cleanup_ = {p.installDirUnix(), UnixPath(iniDir)};
 
   RunResult r = RunSetup(pkg, {{"/S", "/L"}});
   ASSERT_EQ(r.exitCode, 0);
   EXPECT_TRUE(r.dialogs.empty());
-  EXPECT_TRUE(LogHas("CompletedWithError=0")) << ReadSetupLog();
+  EXPECT_TRUE(LogHasLine("CompletedWithError=0")) << ReadSetupLog();
   const std::string ini = p.installDirUnix() + "/Uninstall.ini";
   ASSERT_TRUE(Exists(ini));
 
@@ -151,8 +135,8 @@ TEST_F(Actions, EveryKindOfEntryLandsAndIsRecorded) {
   const std::string desktopLink = Probe({"folder", "25"})["path"] + "\\EkTest actions " + id + ".lnk";
   EXPECT_TRUE(Has(files, desktopLink)) << desktopLink;
   EXPECT_EQ(Probe({"link", desktopLink})["workdir"], dir);  // the target's folder
-  dirs_.push_back(UnixPath(group));
-  dirs_.push_back(UnixPath(desktopLink));
+  cleanup_.push_back(UnixPath(group));
+  cleanup_.push_back(UnixPath(desktopLink));
 
   // The product in Wine's own list of installed programs.
   EXPECT_TRUE(Contains(WineOutput({"uninstaller", "--list"}), p.guid() + "|||EkTest actions"));
@@ -215,7 +199,7 @@ TEST_F(Actions, CurrentUserWithoutRightsStaysInTheUsersOwnPlaces) {
   regKeys_ = {"HKCU\\" + key, "HKLM\\" + key, "HKCU\\Software\\Classes\\." + ext + "x", "HKCU\\Software\\Classes\\." + ext,
               "HKCU\\Software\\Classes\\" + ext + "file", "HKCU\\" + uninstallKey};
   regValues_ = {{"HKCU\\Environment", env}};
-  dirs_ = {p.installDirUnix()};
+  cleanup_ = {p.installDirUnix()};
 
   RunOptions o;
   o.args = {"/S", "/CU"};
@@ -239,7 +223,7 @@ TEST_F(Actions, CurrentUserWithoutRightsStaysInTheUsersOwnPlaces) {
 
   // The all-users desktop becomes the user's own.
   const std::string link = Probe({"folder", "0"})["path"] + "\\EkTest actionscu " + id + ".lnk";
-  dirs_.push_back(UnixPath(link));
+  cleanup_.push_back(UnixPath(link));
   EXPECT_EQ(Probe({"link", link})["target"], dir + "\\app.exe");
   EXPECT_TRUE(Has(Values(ini, "Files"), link)) << link;
 
@@ -288,7 +272,7 @@ TEST_F(Actions, FailuresAreLoggedAndTheInstallationGoesOn) {
   p.AddRecord("blocker|<InstallDir>\\blocker|11");
   const std::string pkg = p.Build();
   regKeys_ = {"HKCU\\" + key, "HKLM\\Software\\Classes\\.ekbad" + id};
-  dirs_ = {p.installDirUnix()};
+  cleanup_ = {p.installDirUnix()};
 
   const std::vector<std::string> lines = {
       "Error creating registry key: HKEY_LOCAL_MACHINE\\" + volatileKey,
@@ -304,9 +288,9 @@ TEST_F(Actions, FailuresAreLoggedAndTheInstallationGoesOn) {
   RunResult r = RunSetup(pkg, {{"/S"}});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_TRUE(r.dialogs.empty());
-  for (const auto& line : lines) EXPECT_TRUE(LogHas(line)) << line << "\n" << ReadSetupLog();
-  EXPECT_TRUE(LogHas("InstallationCompleted=1"));
-  EXPECT_TRUE(LogHas("CompletedWithError=1"));
+  for (const auto& line : lines) EXPECT_TRUE(LogHasLine(line)) << line << "\n" << ReadSetupLog();
+  EXPECT_TRUE(LogHasLine("InstallationCompleted=1"));
+  EXPECT_TRUE(LogHasLine("CompletedWithError=1"));
   // Each failure ended only its own record.
   EXPECT_EQ(RegValue("HKCU", key, "After"), "written");
   EXPECT_TRUE(Exists(p.installDirUnix() + "/ok.ini"));

@@ -18,6 +18,7 @@
 #include <random>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -236,10 +237,20 @@ std::string UniqueFont(const std::string& face) {
   return bytes;
 }
 
+namespace {
+std::vector<std::string>& ProductFolders() {
+  static std::vector<std::string> folders;
+  return folders;
+}
+}  // namespace
+
+std::vector<std::string> TakeProductFolders() { return std::exchange(ProductFolders(), {}); }
+
 Product::Product(const std::string& name) : name_(name) {
   static std::atomic<int> counter{0};
   const uint64_t r = Rng()();
   dir_ = BuildDir() + "/e2e-work/" + name + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  ProductFolders().push_back(dir_);
   RemoveAll(dir_);
   fs::create_directories(dir_ + "/config");
   const uint64_t r2 = Rng()();
@@ -354,6 +365,12 @@ std::vector<std::string> LogLines() {
 bool LogHasLine(const std::string& line) {
   for (const auto& l : LogLines())
     if (l == line) return true;
+  return false;
+}
+
+bool LogHasLineStartingWith(const std::string& prefix) {
+  for (const auto& l : LogLines())
+    if (l.rfind(prefix, 0) == 0) return true;
   return false;
 }
 

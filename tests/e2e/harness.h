@@ -34,6 +34,10 @@ void RemoveAll(const std::string& unixPath);
 std::vector<std::string> ListDir(const std::string& unixPath);  // names, sorted
 
 // A product folder in the work area, with a unique GUID and install folder.
+// The work folders of the products made since the last call are listed by
+// TakeProductFolders (the test frame removes them after a passing test).
+std::vector<std::string> TakeProductFolders();
+
 class Product {
  public:
   explicit Product(const std::string& name);
@@ -86,6 +90,7 @@ std::string ReadSetupLog();
 void ClearSetupLog();
 std::vector<std::string> LogLines();
 bool LogHasLine(const std::string& line);
+bool LogHasLineStartingWith(const std::string& prefix);
 std::vector<std::string> EktmpFolders();  // EKTMP* names in the temporary folder
 
 // Runs ekprobe.exe and returns its key=value lines.

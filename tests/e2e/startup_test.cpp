@@ -6,34 +6,23 @@
 #include <fstream>
 
 #include "harness.h"
+#include "setup_run_test.h"
 
 using namespace e2e;
 
 namespace {
 
-class Startup : public ::testing::Test {
+// Every run, whatever its end, leaves no temporary folder behind (the frame
+// checks it after each test).
+class Startup : public SetupRunTest {
  protected:
-  void SetUp() override {
-    ClearSetupLog();
-    for (const auto& f : EktmpFolders()) RemoveAll(TempUnix() + "/" + f);
-  }
-  void TearDown() override {
-    // Every run, whatever its end, leaves no temporary folder behind.
-    EXPECT_TRUE(EktmpFolders().empty()) << "left over: " << (EktmpFolders().empty() ? "" : EktmpFolders()[0]);
-  }
-
-  // A minimal product with one payload file.
+  // A minimal product with one payload file; its folder goes after the test.
   std::string Package(Product& p) {
     p.AddEnglish();
     p.AddPayload("files/readme.txt", "hello\r\n");
     p.AddRecord("files/readme.txt|<InstallDir>\\readme.txt|11");
+    cleanup_.push_back(p.installDirUnix());
     return p.Build();
-  }
-
-  static bool LogStartsWith(const std::string& prefix) {
-    for (const auto& l : LogLines())
-      if (l.rfind(prefix, 0) == 0) return true;
-    return false;
   }
   static std::string PythonZip(const std::string& out, const std::string& mode, const std::vector<std::string>& entries) {
     std::string cmd = "python3 '" + SourceDir() + "/tests/e2e/make_zip.py' '" + out + "' " + mode;
@@ -67,7 +56,7 @@ TEST_F(Startup, BadTrailersStopWithCode1) {
     const std::string pkg = Package(p);
     RunResult r = RunSetup(pkg, {{"/S", "/L"}});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(LogStartsWith("Halt=1-The setup file is corrupted.")) << ReadSetupLog();
+    EXPECT_TRUE(LogHasLineStartingWith("Halt=1-The setup file is corrupted.")) << ReadSetupLog();
     // The silent decision comes later: the box is shown even with /S.
     ASSERT_EQ(r.dialogs.size(), 1u);
     EXPECT_TRUE(Contains(r.dialogs[0], "Please obtain a new copy of the file.")) << r.dialogs[0];
@@ -81,7 +70,6 @@ TEST_F(Startup, JunkAfterTheTrailerIsSkippedByTheScan) {
   RunResult r = RunSetup(Package(p), {{"/S"}});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_TRUE(Exists(p.installDirUnix() + "/readme.txt"));
-  RemoveAll(p.installDirUnix());
 }
 
 TEST_F(Startup, ConfigArchiveWithoutIniOrDamagedStopsWithCode6) {
@@ -119,6 +107,7 @@ TEST_F(Startup, HostileConfigArchivesWriteNothingOutsideTheTempFolder) {
   const std::string rootVictim = Prefix() + "/drive_c/x.txt";
   RemoveAll(victim);
   RemoveAll(rootVictim);
+  cleanup_.insert(cleanup_.end(), {victim, rootVictim, TempUnix() + "/x.txt"});
   const std::vector<std::string> base = {"eksetup.ini=" + ini, "Englishek.lng=" + lng};
   struct Case {
     const char* what;
@@ -183,7 +172,6 @@ TEST_F(Startup, TempFolderTakesTheFirstFreeNumber) {
     EXPECT_TRUE(IsDir(TempUnix() + "/EKTMP" + std::to_string(i)));
     RemoveAll(TempUnix() + "/EKTMP" + std::to_string(i));
   }
-  RemoveAll(p.installDirUnix());
 }
 
 TEST_F(Startup, AllTempNamesTakenStopsWithoutTouchingThem) {
@@ -241,14 +229,12 @@ TEST_F(Startup, LogOfASilentRun) {
   EXPECT_EQ(lines[8], "Mode=Silent Installation");
   EXPECT_EQ(lines[lines.size() - 2], "InstallationCompleted=1");
   EXPECT_EQ(lines.back(), "CompletedWithError=0");
-  RemoveAll(p.installDirUnix());
 
   // Without /L a successful run leaves no log.
   ClearSetupLog();
   Product q("nolog");
   EXPECT_EQ(RunSetup(Package(q), {{"/S"}}).exitCode, 0);
   EXPECT_EQ(ReadSetupLog(), "");
-  RemoveAll(q.installDirUnix());
 }
 
 TEST_F(Startup, OperatingSystemGateOnTwoWindowsVersions) {
@@ -269,9 +255,11 @@ TEST_F(Startup, OperatingSystemGateOnTwoWindowsVersions) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.productName);
     // Wine's per-program version: only this file name sees it.
-    WineOutput({"reg", "add", std::string("HKCU\\Software\\Wine\\AppDefaults\\") + c.exe, "/v", "Version", "/d",
-                c.wineVersion, "/f"});
+    const std::string appDefaults = std::string("HKCU\\Software\\Wine\\AppDefaults\\") + c.exe;
+    WineOutput({"reg", "add", appDefaults, "/v", "Version", "/d", c.wineVersion, "/f"});
+    regKeys_.push_back(appDefaults);
     Product p("gate");
+    cleanup_.push_back(p.installDirUnix());
     // Every other version is allowed; this one is not.
     std::string ini = "[Setup]\r\nAppName=Gate App\r\nAppVersion=2.0\r\nGUID={GUID}\r\nInstallDir={INSTALLDIR}\r\n";
     for (const char* w : {"Windows Vista", "Windows Server 2008", "Windows 7", "Windows 8", "Windows 8.1", "Windows 10",
@@ -293,8 +281,6 @@ TEST_F(Startup, OperatingSystemGateOnTwoWindowsVersions) {
     // /N skips the gate.
     RunResult skipped = RunSetup(pkg, {{"/S", "/N"}});
     EXPECT_EQ(skipped.exitCode, 0);
-    RemoveAll(p.installDirUnix());
-    WineOutput({"reg", "delete", std::string("HKCU\\Software\\Wine\\AppDefaults\\") + c.exe, "/f"});
   }
 }
 
@@ -343,6 +329,7 @@ TEST_F(Startup, ExtraVarFromTheFileNameOrTheCommandLine) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     Product p("extravar");
+    cleanup_.push_back(p.installDirUnix());
     p.AddEnglish();
     p.SetIni(Product::StandardSetup() + (c.extravardef ? "SetupParameters=-extravardef\r\n" : ""));
     p.AddPayload("x.txt", "x");
@@ -352,7 +339,6 @@ TEST_F(Startup, ExtraVarFromTheFileNameOrTheCommandLine) {
     o.pressInstall = c.args.empty();
     EXPECT_EQ(RunSetup(p.Build(c.file), o).exitCode, 0);
     EXPECT_TRUE(Exists(p.installDirUnix() + "/extra-" + c.expected + ".txt")) << ListDir(p.installDirUnix()).size();
-    RemoveAll(p.installDirUnix());
   }
 }
 

@@ -9,29 +9,22 @@
 #include <thread>
 
 #include "harness.h"
+#include "setup_run_test.h"
 
 using namespace e2e;
 namespace fs = std::filesystem;
 
 namespace {
 
-class Uninstall : public ::testing::Test {
+class Uninstall : public SetupRunTest {
  protected:
   void SetUp() override {
-    ClearSetupLog();
+    SetupRunTest::SetUp();
     RemoveAll(UninstallLog());
-    for (const auto& f : EktmpFolders()) RemoveAll(TempUnix() + "/" + f);
     dump_ = BuildDir() + "/e2e-work/uninstall-dump-" + std::to_string(::getpid());
     RemoveAll(dump_);
     fs::create_directories(dump_);
-  }
-  void TearDown() override {
-    // What a failed test may leave; a passing test has removed it already.
-    for (const auto& k : regKeys_) WineOutput({"reg", "delete", k, "/f"});
-    for (const auto& [key, value] : regValues_) WineOutput({"reg", "delete", key, "/v", value, "/f"});
-    for (const auto& d : cleanup_) RemoveAll(d);
-    RemoveAll(dump_);
-    EXPECT_TRUE(EktmpFolders().empty());
+    cleanup_.push_back(dump_);
   }
 
   static std::string UninstallLog() { return TempUnix() + "/EKUNINSTALLLOG.TXT"; }
@@ -81,8 +74,6 @@ class Uninstall : public ::testing::Test {
   }
 
   std::string dump_;
-  std::vector<std::string> cleanup_, regKeys_;
-  std::vector<std::pair<std::string, std::string>> regValues_;
 };
 
 TEST_F(Uninstall, RoundTripOfEveryKindOfActionLeavesThePrefixAsItWas) {

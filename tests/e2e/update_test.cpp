@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "harness.h"
+#include "setup_run_test.h"
 
 using namespace e2e;
 
@@ -17,8 +18,9 @@ std::string Version(const std::string& version, const std::string& dir) {
          "\r\nUninstall=1\r\nShowAddRemove=1\r\nIfInstalled=2\r\nWindows 10=1\r\n";
 }
 
-TEST(Update, SecondInstallationExtendsTheListsWithoutDuplicates) {
-  ClearSetupLog();
+using Update = SetupRunTest;
+
+TEST_F(Update, SecondInstallationExtendsTheListsWithoutDuplicates) {
   Product v1("update");
   v1.AddEnglish();
   v1.SetIni(Version("1.0", "{INSTALLDIR}"));
@@ -27,6 +29,9 @@ TEST(Update, SecondInstallationExtendsTheListsWithoutDuplicates) {
   v1.AddRecord("a.txt|<InstallDir>\\a.txt|11");
   v1.AddRecord("b.txt|<InstallDir>\\sub\\b.txt|11");
   const std::string dir = v1.installDirUnix();
+  cleanup_.push_back(dir);
+  const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + v1.guid();
+  regKeys_.push_back("HKLM\\" + key);
   ASSERT_EQ(RunSetup(v1.Build(), {{"/S"}}).exitCode, 0);
   const std::string ini = dir + "/Uninstall.ini";
   const auto first = IniSection(ini, "Files");
@@ -39,6 +44,7 @@ TEST(Update, SecondInstallationExtendsTheListsWithoutDuplicates) {
   // The same product: the first version's identifier.
   text.replace(text.find("{GUID}"), 6, v1.guid());
   v2.SetIni(text);
+  cleanup_.push_back(UnixPath("C:\\Program Files\\EkTest somewhere else"));
   v2.AddPayload("a.txt", "two\r\n");
   v2.AddPayload("c.txt", "sea\r\n");
   v2.AddRecord("a.txt|<InstallDir>\\a.txt|11");
@@ -58,12 +64,8 @@ TEST(Update, SecondInstallationExtendsTheListsWithoutDuplicates) {
   EXPECT_EQ(std::count(folders.begin(), folders.end(), v1.installDirWin() + "\\sub"), 1);
   EXPECT_EQ(ReadIni(ini)["General"]["AppVersion"], "2.0");
   // The registration is the first one's key, rewritten.
-  const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + v1.guid();
   EXPECT_EQ(RegValue("HKLM", key, "DisplayVersion"), "2.0");
   EXPECT_EQ(RegValue("HKLM", key, "UninstallString"), v1.installDirWin() + "\\Uninstall.exe");
-
-  WineOutput({"reg", "delete", "HKLM\\" + key, "/f"});
-  RemoveAll(dir);
   EXPECT_TRUE(EktmpFolders().empty());
 }
 
