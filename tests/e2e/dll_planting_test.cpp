@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "harness.h"
+#include "setup_run_test.h"
 
 using namespace e2e;
 namespace fs = std::filesystem;
@@ -91,14 +92,12 @@ std::vector<std::string> ImportedDlls(const std::string& exe) {
   return out;
 }
 
-class DllPlanting : public ::testing::Test {
+class DllPlanting : public SetupRunTest {
  protected:
   void TearDown() override {
-    for (const auto& d : cleanup_) RemoveAll(d);
     Unplant(TempUnix());
-    EXPECT_TRUE(EktmpFolders().empty());
+    SetupRunTest::TearDown();
   }
-  std::vector<std::string> cleanup_;
 };
 
 TEST_F(DllPlanting, ProgramsImportOnlyDllsWindowsNeverTakesFromBesideThem) {

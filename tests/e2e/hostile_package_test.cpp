@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "harness.h"
+#include "setup_run_test.h"
 #include "zip_fixture.h"
 
 using namespace e2e;
@@ -25,17 +26,12 @@ namespace {
 constexpr int kTimeoutSec = 90;
 constexpr long kPeakKbLimit = 400 * 1024;
 
-class HostilePackage : public ::testing::Test {
+class HostilePackage : public SetupRunTest {
  protected:
   void SetUp() override {
-    ClearSetupLog();
-    for (const auto& f : EktmpFolders()) RemoveAll(TempUnix() + "/" + f);
+    SetupRunTest::SetUp();
     for (const auto& v : Victims()) RemoveAll(v);
     tempBefore_ = ListDir(TempUnix());
-  }
-  void TearDown() override {
-    for (const auto& d : cleanup_) RemoveAll(d);
-    EXPECT_TRUE(EktmpFolders().empty()) << "left over: " << (EktmpFolders().empty() ? "" : EktmpFolders()[0]);
   }
 
   // Where an entry that climbs out, or names a drive, would land.
@@ -101,7 +97,6 @@ class HostilePackage : public ::testing::Test {
   }
 
   std::vector<std::string> tempBefore_;
-  std::vector<std::string> cleanup_;
 };
 
 // The archive with entry `at` a deflated one that declares `declared` bytes
