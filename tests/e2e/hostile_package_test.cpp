@@ -224,7 +224,9 @@ TEST_F(HostilePackage, DeflateBombInTheDataArchiveEndsWithCode9AndCleansUp) {
     EXPECT_TRUE(LogHasLine("Error=Damaged package: entry 1 of the data archive: the compressed data is damaged"))
         << ReadSetupLog();
     EXPECT_FALSE(Exists(p.installDirUnix() + "/b.bin"));
-    if (withUninstaller) EXPECT_EQ(SnapshotDiff(before, TakeSnapshot()), "");
+    if (withUninstaller) {
+      EXPECT_EQ(SnapshotDiff(before, TakeSnapshot()), "");
+    }
   }
 }
 
