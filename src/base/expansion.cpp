@@ -39,18 +39,18 @@ constexpr BuiltInVariable kVariables[] = {
 int g_depth = 0;
 constexpr int kMaxDepth = 12;
 
-// The characters the outermost expansion and everything nested in it have
-// read and written so far (see kExpansionWork).
-size_t g_work = 0;
+// The characters the outermost expansion and everything nested in it may
+// still read and write (see ExpansionWork).
+size_t g_budget = 0;
 
 // Takes `amount` from the work budget; false (and nothing more may be done)
 // when the budget does not hold it.
 bool Spend(size_t amount) {
-  if (amount > kExpansionWork - g_work) {
-    g_work = kExpansionWork;
+  if (amount > g_budget) {
+    g_budget = 0;
     return false;
   }
-  g_work += amount;
+  g_budget -= amount;
   return true;
 }
 
@@ -142,7 +142,7 @@ class TokenIndex {
 class Expansion {
  public:
   Expansion(std::wstring text, VariableSource& source)
-      : t_(std::move(text)), limit_(t_.size() + kExpansionAllowance), source_(source) {}
+      : t_(std::move(text)), limit_(ExpansionLimit(t_.size())), source_(source) {}
 
   std::wstring Run() {
     ExpandComponents();
@@ -279,7 +279,7 @@ std::wstring ExpandWith(std::wstring_view text, VariableSource& source) {
   if (t.empty()) return t;
   t = ReplaceAll(t, L"<#>", L"\r\n");
   if (t.find_first_of(L"<[") == std::wstring::npos) return t;
-  if (g_depth == 0) g_work = 0;
+  if (g_depth == 0) g_budget = ExpansionWork(t.size());
   if (g_depth >= kMaxDepth || !Spend(t.size() + 1)) return t;
   struct DepthGuard {
     DepthGuard() { ++g_depth; }

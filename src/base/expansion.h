@@ -42,18 +42,23 @@ struct BuiltInVariable {
 // The numbered built-in variables in substitution order.
 [[nodiscard]] std::span<const BuiltInVariable> BuiltInVariables();
 
-// However its values nest, an expanded text grows by at most this many
-// characters beyond its own length; a replacement that would pass the bound
-// is not made, and its token stays as written. Real values are paths and
-// names; only a hostile configuration (variables that name each other many
-// times over) comes near it.
-inline constexpr size_t kExpansionAllowance = size_t{1} << 20;
+// However its values nest, an expanded text grows by at most
+// kExpansionAllowance characters, or four times its own length when that is
+// more; a replacement that would pass the bound is not made, and its token
+// stays as written. Real values are paths and names; only a hostile
+// configuration (variables that name each other many times over) comes near.
+inline constexpr size_t kExpansionAllowance = 64 * 1024;
+[[nodiscard]] constexpr size_t ExpansionLimit(size_t length) {
+  return length + (4 * length > kExpansionAllowance ? 4 * length : kExpansionAllowance);
+}
 
 // However its values nest, one expansion (with everything nested in it)
-// reads and writes at most about this many characters; past it, the
-// placeholders not yet replaced stay as written. A real text costs a few
-// thousand; the bound keeps the time of a hostile one to milliseconds.
-inline constexpr size_t kExpansionWork = size_t{16} << 20;
+// reads and writes at most about kExpansionWork characters and sixteen per
+// character of its text; past that, the placeholders not yet replaced stay
+// as written. A real text costs a small multiple of its length; the bound
+// keeps a hostile one to milliseconds.
+inline constexpr size_t kExpansionWork = size_t{1} << 20;
+[[nodiscard]] constexpr size_t ExpansionWork(size_t length) { return kExpansionWork + 16 * length; }
 
 // Replaces every placeholder that the source can resolve; never fails.
 // Values of the source may themselves be expanded (through this function);

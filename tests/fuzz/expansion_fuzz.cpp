@@ -6,7 +6,7 @@
 //   k<bits>         components offered, checked when the bit is 1
 //   r<digit>        version rules
 // Whatever they hold, the expansion ends, and the text grows no more than
-// the allowance.
+// its limit.
 #include "base/expansion.h"
 #include "fuzz_input.h"
 #include "variable_fixture.h"
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   const std::wstring out = ek::ExpandWith(text, values);
-  FUZZ_CHECK(out.size() <= text.size() + ek::kExpansionAllowance);
+  FUZZ_CHECK(out.size() <= ek::ExpansionLimit(text.size()));
 
   std::wstring formatted;
   if (ek::FormatOneArgument(text, L"<InstallDir>", formatted))

@@ -36,22 +36,22 @@ TEST(Expansion, StepsRunInTheirOrder) {
 
 TEST(Expansion, VariablesThatNameEachOtherStayBounded) {
   // Each entry doubles the one before it: forty entries would make 2^40
-  // characters. The text grows to the allowance and no further.
+  // characters. The text grows to its limit and no further.
   TableVariables v;
   for (int i = 0; i < 40; ++i)
     v.userVariables.push_back(L"<V" + std::to_wstring(i + 1) + L">=<V" + std::to_wstring(i) + L"><V" +
                               std::to_wstring(i) + L">");
   v.userVariables.push_back(L"<Start>=<V40>");
   const std::wstring out = ExpandWith(L"<Start>", v);
-  EXPECT_LE(out.size(), 7 + kExpansionAllowance);
-  EXPECT_GT(out.size(), kExpansionAllowance / 4);  // real growth happens up to the bound
+  EXPECT_LE(out.size(), ExpansionLimit(7));
+  EXPECT_GT(out.size(), ExpansionLimit(7) / 4);  // real growth happens up to the bound
 
   // The same through the self-expanding numbers and the text functions.
   TableVariables w;
   w.constants = {{2, L"GETDIRX[<GUID>]GETNAMEX[<GUID>]UPPERCASEX[<GUID>]<GUID><GUID>"},
                  {84, L"GETDIRX[<AppVersion>]GETNAMEX[<AppVersion>]<AppVersion><AppVersion>"}};
   const std::wstring t = ExpandWith(L"<AppVersion><GUID>", w);
-  EXPECT_LE(t.size(), 20 + kExpansionAllowance);
+  EXPECT_LE(t.size(), ExpansionLimit(20));
   EXPECT_LT(w.constantCalls, 1000);
 }
 
@@ -62,8 +62,8 @@ TEST(Expansion, LargeTextsStillExpandWithinTheAllowance) {
   for (int i = 0; i < 20000; ++i) text += L"<InstallDir>\\file" + std::to_wstring(i) + L";";
   const std::wstring out = ExpandWith(text, v);
   EXPECT_EQ(out.find(L"<InstallDir>"), std::wstring::npos);
-  // A value too large for the allowance leaves its token as written.
-  v.constants[7] = std::wstring(kExpansionAllowance + 100, L'x');
+  // A value too large for the limit leaves its token as written.
+  v.constants[7] = std::wstring(ExpansionLimit(14) + 100, L'x');
   EXPECT_TRUE(ExpandWith(L"[<InstallDir>]", v) == L"[<InstallDir>]");
 }
 
