@@ -50,6 +50,7 @@ class HostilePackage : public SetupRunTest {
     RunResult r = RunSetup(package, o);
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, expectedCode) << ReadSetupLog();
+    EXPECT_GT(r.peakKb, 0);  // measured at all
     EXPECT_LT(r.peakKb, kPeakKbLimit);
     EXPECT_TRUE(EktmpFolders().empty()) << "the temporary folder stayed";
     for (const auto& v : Victims()) EXPECT_FALSE(Exists(v)) << v;
@@ -127,6 +128,7 @@ TEST_F(HostilePackage, ConfigurationArchivesThatReachOutOrLieStopWithCode6) {
                            "..\\x.txt", "../x.txt", "..\\..\\x.txt", "a\\..\\..\\x.txt", ".. \\x.txt", "... \\x.txt",
                            ". .\\..\\x.txt", "..\\/..\\/x.txt", "\\\\?\\C:\\x.txt", "\\\\.\\C:\\x.txt"})
     cases.push_back({std::string("entry named ") + name, with(name)});
+  cases.push_back({"a name that would forge log lines", with("x\r\nInstallationCompleted=1\r\n")});
   cases.push_back({"two entries named eksetup.ini", MakeZip({{"eksetup.ini", "[Setup]\r\n"}, good[0], good[1]})});
   cases.push_back({"names that differ in case only", MakeZip({good[0], {"EKSETUP.INI", "[Setup]\r\n"}, good[1]})});
   {
@@ -155,7 +157,9 @@ TEST_F(HostilePackage, ConfigurationArchivesThatReachOutOrLieStopWithCode6) {
   for (const auto& k : cases) {
     Run(WithConfigArchive(p, k.zip), 6, k.what);
     EXPECT_TRUE(LogHasLine("Halt=6-Unable to extract files. Please try again.")) << k.what << "\n" << ReadSetupLog();
+    EXPECT_TRUE(LogSaysDamaged()) << k.what << "\n" << ReadSetupLog();
     EXPECT_FALSE(Exists(p.installDirUnix())) << k.what;
+    EXPECT_FALSE(LogHasLine("InstallationCompleted=1")) << k.what;
   }
 }
 
