@@ -53,12 +53,13 @@ inline constexpr size_t kExpansionAllowance = 64 * 1024;
 }
 
 // However its values nest, one expansion (with everything nested in it)
-// reads and writes at most about kExpansionWork characters and sixteen per
+// reads and writes at most kExpansionWork characters and sixty-four per
 // character of its text; past that, the placeholders not yet replaced stay
-// as written. A real text costs a small multiple of its length; the bound
-// keeps a hostile one to milliseconds.
-inline constexpr size_t kExpansionWork = size_t{1} << 20;
-[[nodiscard]] constexpr size_t ExpansionWork(size_t length) { return kExpansionWork + 16 * length; }
+// as written. A real text costs about ten times its length and three times
+// more per name replaced in it; the bound keeps a hostile one to a
+// millisecond.
+inline constexpr size_t kExpansionWork = 128 * 1024;
+[[nodiscard]] constexpr size_t ExpansionWork(size_t length) { return kExpansionWork + 64 * length; }
 
 // Replaces every placeholder that the source can resolve; never fails.
 // Values of the source may themselves be expanded (through this function);
