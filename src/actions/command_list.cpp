@@ -1,7 +1,9 @@
 #include "actions/command_list.h"
 
 #include "actions/command_verbs.h"
+#include "actions/downloads.h"
 #include "actions/process_launch.h"
+#include "actions/variables_section.h"
 #include "base/record_list.h"
 #include "base/result.h"
 #include "base/text.h"
@@ -164,14 +166,12 @@ bool Question(const Command& c) {
   return true;
 }
 
-// The downloader is not part of this build yet: every download fails.
-bool DownloadFile(const std::wstring& /*url*/, const std::wstring& /*target*/) { return false; }
-
-// DOWNLOAD:url with the target file in the parameters.
+// DOWNLOAD:url with the target file in the parameters; the download itself
+// logs why it failed.
 bool Download(const Command& c) {
   if (!(c.command.size() >= 13 && StartsWithNoCase(c.command, L"DOWNLOAD:") && !c.parameters.empty())) return false;
   const std::wstring url = c.command.substr(c.command.find(L':') + 1);
-  if (DownloadFile(url, NoQuotes(c.parameters))) return true;
+  if (DownloadFile(url, NoQuotes(c.parameters), true)) return true;
   auto& s = State();
   if (Switch(L"-errorifdwnfail")) s.HadErrors = true;
   if (Switch(L"-haltifdwnfail")) s.HaltRequested = true;
@@ -208,10 +208,9 @@ bool SubstituteVariablesInFile(const Command& c) {
   return true;
 }
 
-// GETVARIABLES: the [Variables] section evaluated afresh. The variables
-// module does not offer that yet, so the record goes on like one without a
-// [Variables] section.
-bool ReevaluateVariables(const Command&) { return false; }
+// GETVARIABLES: the [Variables] section evaluated afresh; without one the
+// record goes on to the next steps.
+bool GetVariables(const Command&) { return ReevaluateVariables(); }
 
 // SetCurrentDir: the folder of the parameters, or the installation folder.
 bool ChangeCurrentDirectory(const Command& c) {
@@ -236,7 +235,7 @@ struct SetupVerb {
 };
 const SetupVerb kSetupVerbs[] = {
     {L"CMDVAR", &SubstituteVariablesInFile},
-    {L"GETVARIABLES", &ReevaluateVariables},
+    {L"GETVARIABLES", &GetVariables},
     {L"SETCURRENTDIR", &ChangeCurrentDirectory},
     {L"ADDUNINSTALL", &AddFileForUninstaller},
 };
@@ -339,9 +338,16 @@ void RunCommandRecord(int stage, std::wstring_view record) {
     if (step(c)) return;
 }
 
+void BeginCommandStage() {
+  auto& s = State();
+  s.HaltRequested = false;
+  s.StopRequested = false;
+}
+
 void RunCommandStage(int stage) {
   auto& s = State();
   if (!Config().SectionExists(L"Commands")) return;
+  BeginCommandStage();
   const size_t n = RecordCount(Config(), L"Commands");
   for (size_t i = 0; i < n; ++i) {
     RunCommandRecord(stage, ReadRecord(Config(), L"Commands", i));

@@ -205,6 +205,7 @@ void BInstallClick() {
   }
   if (Config().SectionExists(L"Commands")) {
     MainForm().ShowOptionsLink(false);
+    BeginCommandStage();
     const size_t n = RecordCount(Config(), L"Commands");
     for (size_t i = 0; i < n; ++i) {
       RunCommandRecord(4, ReadRecord(Config(), L"Commands", i));

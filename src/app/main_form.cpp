@@ -32,6 +32,9 @@ class MainFormHost : public Host {
   bool WaitLabelVisible() const override { return MainForm().WaitLabelVisible(); }
   std::wstring WaitCaption() const override { return MainForm().WaitCaption(); }
   void SetWaitCaption(const std::wstring& text) override { MainForm().SetWaitCaption(text); }
+  void CenterWaitLabel() override { MainForm().CenterWaitLabel(); }
+  void SetWaitCursor(bool wait) override { MainForm().SetWaitCursor(wait); }
+  void ApplyLanguageTexts() override { MainForm().LoadWindowTexts(); }
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "actions/command_list.h"
 #include "actions/process_launch.h"
+#include "actions/variables_section.h"
 #include "core/command_line.h"
 #include "app/install_button.h"
 #include "app/main_form.h"
@@ -420,6 +421,7 @@ void PreInstallFlow() {
     RunProcess(MainForm().handle(), s.SetupTempDir + L"\\Updater.exe", L"/S", platform::kSwShowNormal, wait, false, true);
     if (wait && Switch(L"-haltonnewversion") && s.LastExitCode == L"5") ExitSetup(5);
   }
+  EvaluateDeferredVariables();
   ExistingInstallationLoop();
   if (s.UpdateMode) AdoptInstalledProduct();
   s.DataFile.clear();

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 #include "base/result.h"
 
+#include "actions/variables_section.h"
 #include "core/command_line.h"
 #include "core/hand_off.h"
 #include "core/setup_log.h"
@@ -328,8 +329,7 @@ void FormCreate() {
 
   if (!s.Relaunched) {
     OperatingSystemGate();
-    // The [Variables] section belongs to its own module; without it the
-    // start-up goes straight to the destination defaults.
+    EvaluateStartupVariables();
     ResolveInstallPaths();
   }
 }

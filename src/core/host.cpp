@@ -14,6 +14,10 @@ platform::MsgResult Host::Message(platform::MessageRequest request) {
   return platform::ShowMessage(request);
 }
 
+platform::MsgResult Host::UnownedMessage(const platform::MessageRequest& request) {
+  return platform::ShowMessage(request);
+}
+
 platform::MsgResult Host::AskOverwrite(const std::wstring& text) {
   return platform::AskOverwrite(Owner(), text, Caption());
 }
@@ -24,8 +28,10 @@ Host& host() { return *g_host; }
 
 void SetHost(Host* window) { g_host = window ? window : &g_defaultHost; }
 
-platform::MsgResult MessageOnMain(const std::wstring& text, platform::MsgIcon icon, platform::MsgButtons buttons,
-                                  int defaultButton, const std::wstring& caption, bool topmost) {
+namespace {
+
+platform::MessageRequest Request(const std::wstring& text, platform::MsgIcon icon, platform::MsgButtons buttons,
+                                 int defaultButton, const std::wstring& caption, bool topmost) {
   platform::MessageRequest r;
   r.text = text;
   r.caption = caption;
@@ -33,7 +39,19 @@ platform::MsgResult MessageOnMain(const std::wstring& text, platform::MsgIcon ic
   r.buttons = buttons;
   r.defaultButton = defaultButton;
   r.topmost = topmost;
-  return host().Message(std::move(r));
+  return r;
+}
+
+}  // namespace
+
+platform::MsgResult MessageOnMain(const std::wstring& text, platform::MsgIcon icon, platform::MsgButtons buttons,
+                                  int defaultButton, const std::wstring& caption, bool topmost) {
+  return host().Message(Request(text, icon, buttons, defaultButton, caption, topmost));
+}
+
+platform::MsgResult MessageWithoutOwner(const std::wstring& text, const std::wstring& caption, platform::MsgIcon icon,
+                                        platform::MsgButtons buttons, bool topmost) {
+  return host().UnownedMessage(Request(text, icon, buttons, 1, caption, topmost));
 }
 
 }  // namespace ek

@@ -289,6 +289,7 @@ void RegisterComponents() {
 void RunCommands() {
   auto& s = State();
   if (!Config().SectionExists(L"Commands")) return;
+  BeginCommandStage();
   const size_t n = RecordCount(Config(), L"Commands");
   for (size_t i = 0; i < n; ++i) {
     RunCommandRecord(kAfterInstallation, ReadRecord(Config(), L"Commands", i));

@@ -229,15 +229,21 @@ void SleepMs(uint32_t ms) { ::Sleep(ms); }
 void ExitNow(uint32_t code) { ::ExitProcess(code); }
 uint32_t CurrentProcessId() { return ::GetCurrentProcessId(); }
 
-std::wstring LastErrorText() {
-  DWORD err = ::GetLastError();
+std::wstring ErrorCodeText(uint32_t code) {
   wchar_t* msg = nullptr;
   ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   err, 0, reinterpret_cast<LPWSTR>(&msg), 0, nullptr);
+                   code, 0, reinterpret_cast<LPWSTR>(&msg), 0, nullptr);
+  // The Internet functions keep their texts in their own module.
+  const HMODULE wininet = ::GetModuleHandleW(L"wininet.dll");
+  if (!msg && wininet)
+    ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     wininet, code, 0, reinterpret_cast<LPWSTR>(&msg), 0, nullptr);
   std::wstring out = msg ? msg : L"";
   if (msg) ::LocalFree(msg);
   while (!out.empty() && (out.back() == L'\n' || out.back() == L'\r')) out.pop_back();
-  return out + L" (" + std::to_wstring(err) + L")";
+  return out + L" (" + std::to_wstring(code) + L")";
 }
+
+std::wstring LastErrorText() { return ErrorCodeText(::GetLastError()); }
 
 }  // namespace ek::platform

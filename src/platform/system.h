@@ -67,5 +67,7 @@ void SleepMs(uint32_t ms);
 [[noreturn]] void ExitNow(uint32_t code);
 [[nodiscard]] uint32_t CurrentProcessId();
 [[nodiscard]] std::wstring LastErrorText();
+// The text of a Windows error code (also of the Internet functions), with the code.
+[[nodiscard]] std::wstring ErrorCodeText(uint32_t code);
 
 }  // namespace ek::platform

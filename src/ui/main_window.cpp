@@ -59,6 +59,7 @@ bool MainWindow::Create(const Events& events) {
 platform::WindowHandle MainWindow::handle() const { return created_ ? form_.handle() : nullptr; }
 
 namespace {
+// Halves with the remainder dropped, as the window's own layout does.
 void CenterHorizontally(platform::Control* c, int clientWidth) {
   if (!c) return;
   int x, y, w, h;
@@ -165,6 +166,9 @@ void MainWindow::SetWaitCaption(const std::wstring& text) {
   if (!created_) return;
   LWait->SetText(text);
   LWait->Repaint();
+}
+void MainWindow::CenterWaitLabel() {
+  if (created_) CenterHorizontally(LWait, form_.ClientWidth());
 }
 void MainWindow::SetWaitCursor(bool wait) {
   if (created_) form_.SetWaitCursor(wait);

@@ -48,6 +48,7 @@ class MainWindow {
   bool WaitLabelVisible() const;
   std::wstring WaitCaption() const;
   void SetWaitCaption(const std::wstring& text);
+  void CenterWaitLabel();
   void SetWaitCursor(bool wait);
   void EnableInstall(bool enabled);
   bool InstallEnabled() const;

@@ -322,6 +322,15 @@ RunResult RunWine(const std::string& exe, const RunOptions& options) {
   std::vector<std::string> watcher = {"wine", ProbePath(), "dialogs", std::to_string(options.timeoutSec + 5),
                                       WinPath(logUnix), options.answer + (options.pressInstall ? "+press" : "")};
   pid_t watch = Spawn(watcher, BaseEnvironment({}), -1);
+  const std::string besideUnix = BuildDir() + "/e2e-work/beside-" + std::to_string(::getpid()) + "-" + Hex(Rng()(), 8) + ".txt";
+  pid_t beside = -1;
+  if (!options.alongside.empty()) {
+    std::vector<std::string> probe = {"wine", ProbePath()};
+    probe.insert(probe.end(), options.alongside.begin(), options.alongside.end());
+    const int fd = ::open(besideUnix.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    beside = Spawn(probe, BaseEnvironment({}), fd);
+    if (fd >= 0) ::close(fd);
+  }
   std::vector<std::string> argv = {"wine", exe};
   argv.insert(argv.end(), options.args.begin(), options.args.end());
   const auto start = std::chrono::steady_clock::now();
@@ -333,6 +342,15 @@ RunResult RunWine(const std::string& exe, const RunOptions& options) {
     ::kill(watch, SIGKILL);
     ::waitpid(watch, nullptr, 0);
   }
+  if (beside > 0) {
+    ::kill(beside, SIGKILL);
+    ::waitpid(beside, nullptr, 0);
+    std::istringstream lines(ReadFile(besideUnix));
+    std::string l;
+    while (std::getline(lines, l))
+      if (!l.empty()) result.alongside.push_back(l);
+    RemoveAll(besideUnix);
+  }
   std::istringstream in(ReadFile(logUnix));
   std::string line;
   while (std::getline(in, line))
@@ -342,6 +360,42 @@ RunResult RunWine(const std::string& exe, const RunOptions& options) {
 }
 
 RunResult RunSetup(const std::string& package, const RunOptions& options) { return RunWine(package, options); }
+
+HttpServer::HttpServer() {
+  static std::atomic<int> counter{0};
+  root_ = BuildDir() + "/e2e-work/http-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  RemoveAll(root_);
+  fs::create_directories(root_ + "/files");
+  const std::string portFile = root_ + "/port";
+  const pid_t pid = Spawn({"python3", SourceDir() + "/tests/e2e/http_server.py", root_, portFile}, BaseEnvironment({}), -1);
+  if (pid <= 0) return;
+  pid_ = pid;
+  for (int i = 0; i < 200 && !Exists(portFile); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  port_ = std::atoi(ReadFile(portFile).c_str());
+}
+
+HttpServer::~HttpServer() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  RemoveAll(root_);
+}
+
+std::string HttpServer::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + "/" + path;
+}
+
+void HttpServer::AddFile(const std::string& name, const std::string& bytes) { WriteFile(root_ + "/files/" + name, bytes); }
+
+std::vector<std::string> HttpServer::Requests() const {
+  std::vector<std::string> out;
+  std::istringstream in(ReadFile(root_ + "/requests.log"));
+  std::string line;
+  while (std::getline(in, line))
+    if (!line.empty()) out.push_back(line);
+  return out;
+}
 
 std::string ReadSetupLog() {
   const std::string p = TempUnix() + "/EKSETUPLOG.TXT";

@@ -71,12 +71,16 @@ struct RunOptions {
   std::string answer = "default";  // how message boxes are answered
   bool pressInstall = false;        // a user who presses the big button (Install, then Finish)
   std::vector<std::pair<std::string, std::string>> env;
+  // ekprobe arguments of a probe that runs beside the program and is ended
+  // with it; its output lines come back in RunResult::alongside.
+  std::vector<std::string> alongside;
 };
 
 struct RunResult {
   int exitCode = -1;
   bool timedOut = false;
   std::vector<std::string> dialogs;  // "caption\ttext" of each answered box
+  std::vector<std::string> alongside;  // output lines of the probe beside it
   long peakKb = 0;                   // peak resident memory of the process
   double seconds = 0;                // wall time
 };
@@ -92,6 +96,28 @@ std::vector<std::string> LogLines();
 bool LogHasLine(const std::string& line);
 bool LogHasLineStartingWith(const std::string& prefix);
 std::vector<std::string> EktmpFolders();  // EKTMP* names in the temporary folder
+
+// The download tests' HTTP server (tests/e2e/http_server.py) on 127.0.0.1
+// and a free port, for as long as the object lives.
+class HttpServer {
+ public:
+  HttpServer();
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+  bool running() const { return port_ > 0; }
+  // "http://127.0.0.1:<port>/<path>"
+  std::string Url(const std::string& path) const;
+  // Served at /files/<name>, /slow/<name> and /redirect/<name>.
+  void AddFile(const std::string& name, const std::string& bytes);
+  // "METHOD target agent=... pragma=..." of every request so far.
+  std::vector<std::string> Requests() const;
+
+ private:
+  std::string root_;
+  int pid_ = -1;
+  int port_ = 0;
+};
 
 // Runs ekprobe.exe and returns its key=value lines.
 std::map<std::string, std::string> Probe(const std::vector<std::string>& args);

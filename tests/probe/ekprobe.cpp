@@ -15,6 +15,7 @@
 //   ekprobe font <face name>                                   found=1 when a new process sees the face
 //   ekprobe loadlib <name.dll>                                 path= of the DLL Windows loads for the name,
 //                                                              the ordinary way (no restricted search)
+//   ekprobe responsive <seconds>                               how fast the setup window answers, once a 100 ms
 #include <windows.h>
 #include <shlwapi.h>
 #include <oleauto.h>
@@ -36,9 +37,11 @@ using namespace ek::platform;
 
 namespace {
 
+// One line per fact: line breaks inside a value are written as \r and \n.
 void Out(const std::wstring& key, const std::wstring& value) {
-  std::string line = WideToUtf8(key) + "=" + WideToUtf8(value) + "\n";
+  std::string line = WideToUtf8(key) + "=" + WideToUtf8(ReplaceAll(ReplaceAll(value, L"\r", L"\\r"), L"\n", L"\\n")) + "\n";
   std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
 }
 
 bool Root(const std::wstring& name, RegRoot& root) {
@@ -303,6 +306,28 @@ int LoadLib(int argc, wchar_t** argv) {
   return module ? 0 : 1;
 }
 
+// Waits for the setup window, then asks it every 100 ms for an empty message
+// and reports how long the answer took ("latency=<ms>" or "latency=none"
+// when it did not answer within two seconds), until the window is gone.
+int Responsive(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  const ULONGLONG end = ::GetTickCount64() + static_cast<ULONGLONG>(_wtoi(argv[2])) * 1000;
+  HWND window = nullptr;
+  while (!window && ::GetTickCount64() < end) {
+    window = ::FindWindowW(L"EkSetupForm", nullptr);
+    if (!window) ::Sleep(20);
+  }
+  while (window && ::IsWindow(window) && ::GetTickCount64() < end) {
+    const ULONGLONG start = ::GetTickCount64();
+    DWORD_PTR result = 0;
+    const bool answered = ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result) != 0;
+    if (!::IsWindow(window)) break;
+    Out(L"latency", answered ? std::to_wstring(::GetTickCount64() - start) : L"none");
+    ::Sleep(100);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -320,5 +345,6 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"font") return Font(argc, argv);
   if (cmd == L"dialogs") return Dialogs(argc, argv);
   if (cmd == L"loadlib") return LoadLib(argc, argv);
+  if (cmd == L"responsive") return Responsive(argc, argv);
   return 2;
 }
