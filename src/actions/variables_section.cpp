@@ -166,45 +166,6 @@ std::optional<platform::RegRoot> RootOf(const std::wstring& name) {
   return std::nullopt;
 }
 
-std::wstring StringData(const platform::RegValue& v) {
-  std::wstring s(v.data.size() / sizeof(wchar_t), L'\0');
-  if (!s.empty()) std::memcpy(s.data(), v.data.data(), s.size() * sizeof(wchar_t));
-  while (!s.empty() && s.back() == L'\0') s.pop_back();
-  return s;
-}
-
-// Any value as text: strings as they are, numbers in decimal, the strings of
-// a list one a line, everything else as hexadecimal bytes.
-std::wstring DataAsText(const platform::RegValue& v) {
-  constexpr uint32_t kRegMultiSz = 7, kRegQword = 11;
-  if (v.type == platform::kRegSz || v.type == platform::kRegExpandSz) return StringData(v);
-  if (v.type == platform::kRegDword && v.data.size() >= 4) {
-    uint32_t n;
-    std::memcpy(&n, v.data.data(), 4);
-    return ToTextUnsigned(n);
-  }
-  if (v.type == kRegQword && v.data.size() >= 8) {
-    uint64_t n;
-    std::memcpy(&n, v.data.data(), 8);
-    return ToTextUnsigned(n);
-  }
-  if (v.type == kRegMultiSz) {
-    std::wstring joined;
-    for (const std::wstring& part : Split(StringData(v), std::wstring_view(L"\0", 1))) {
-      if (!joined.empty()) joined += L"\r\n";
-      joined += part;
-    }
-    return joined;
-  }
-  static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
-  std::wstring hex;
-  for (unsigned char c : v.data) {
-    hex += kHex[c >> 4];
-    hex += kHex[c & 15];
-  }
-  return hex;
-}
-
 bool FromRegistry(const VariableRecord& r, std::wstring& value) {
   const auto view = r.view == L"64-BIT" || r.view == L"DEFAULT" ? platform::RegView::View64 : platform::RegView::View32;
   const size_t backslash = r.source.find(L'\\');
@@ -225,7 +186,7 @@ bool FromRegistry(const VariableRecord& r, std::wstring& value) {
   const auto data = key.ReadValue(r.argument);
   if (!data) return false;
   if (Switch(L"-getasstr")) {
-    value = DataAsText(*data);
+    value = platform::RegValueText(*data);
     return true;
   }
   if (r.type == L"STRING") {

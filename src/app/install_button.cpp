@@ -22,14 +22,14 @@
 #include "platform/system.h"
 #include "platform/ui.h"
 #include "ui/main_window.h"
+#include "ui/options_dialog.h"
 
 namespace ek {
 namespace {
 
 void Warn(const std::wstring& text) { MessageOnMain(text, platform::MsgIcon::Warning); }
 
-// The options dialog opens here once it exists; until then the user is told.
-void OpenOptions() {}
+void OpenOptions() { OpenOptionsDialog(); }
 
 bool ReloadDocuments() {
   auto& s = State();
@@ -155,7 +155,7 @@ void ShowCompletionScreen() {
   if (s.HadErrors) desc = ExpandVariables(LangText(L"SetupComplete", 1) + L"<#>" + LangText(L"SetupComplete", 2));
   std::wstring button = SetupBool(L"LaunchFile") ? ExpandVariables(LangText(L"SetupComplete", 4, L"Launch App"))
                                                  : LangText(L"Buttons", 8, L"Finish");
-  MainForm().ShowCompletion(title, desc, button, s.HadErrors);
+  MainForm().ShowCompletion(title, desc, button, s.HadErrors, SetupBool(L"LaunchFile"));
   if (s.NeedsElevation) MainForm().SetInstallShield(false);
 }
 
@@ -195,7 +195,13 @@ void BInstallClick() {
     }
   }
   const auto& o = s.Options;
-  if (o.GroupBox4.visible && !ComponentsChoiceValid()) {
+  // A drop-down list that must be answered (a silent run takes what was prepared).
+  if (!s.Silent && o.GroupBox3.visible && o.ComboBox1.enabled && OptionsForm().ComboSelection() == -1 &&
+      !Switch(L"-allowemptycombobox")) {
+    OpenOptions();
+    return;
+  }
+  if (o.GroupBox4.visible && !ComponentsSelected()) {
     OpenOptions();
     return;
   }

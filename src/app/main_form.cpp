@@ -13,7 +13,10 @@
 #include "platform/process.h"
 #include "platform/system.h"
 #include "platform/ui.h"
+#include "platform/common_dialogs.h"
+#include "ui/input_box.h"
 #include "ui/main_window.h"
+#include "ui/options_dialog.h"
 
 namespace ek {
 namespace {
@@ -21,7 +24,10 @@ namespace {
 // The main window as the subsystems' host.
 class MainFormHost : public Host {
  public:
-  platform::WindowHandle Owner() const override { return MainForm().handle(); }
+  // Boxes and dialogs belong to the options dialog while it is open.
+  platform::WindowHandle Owner() const override {
+    return OptionsForm().IsOpen() ? OptionsForm().form().handle() : MainForm().handle();
+  }
   std::wstring Caption() const override { return MainForm().Caption(); }
   void HideWelcomeElements() override { MainForm().HideWelcomeElements(); }
   void SetTitle(const std::wstring& text) override { MainForm().SetTitle(text); }
@@ -35,6 +41,26 @@ class MainFormHost : public Host {
   void CenterWaitLabel() override { MainForm().CenterWaitLabel(); }
   void SetWaitCursor(bool wait) override { MainForm().SetWaitCursor(wait); }
   void ApplyLanguageTexts() override { MainForm().LoadWindowTexts(); }
+  void RefreshOptions() override { OptionsForm().LoadOptionsTexts(); }
+  // An unattended run never waits for an answer: it takes the default, as
+  // if the user had cancelled.
+  std::optional<std::wstring> InputBox(const std::wstring& title, const std::wstring& prompt,
+                                       const std::wstring& initial) override {
+    if (State().Silent) return std::nullopt;
+    return ShowInputBox(Owner(), title, prompt, initial);
+  }
+  std::optional<std::wstring> ChooseFile() override {
+    if (State().Silent) return std::nullopt;
+    platform::OpenFileRequest r;
+    r.owner = Owner();
+    r.filterName = L"All files (*.*)";
+    r.patterns = L"*.*";
+    return platform::ChooseFile(r);
+  }
+  std::optional<std::wstring> ChooseFolder(const FolderRequest& request) override {
+    if (State().Silent) return std::nullopt;
+    return platform::PickFolder(Owner(), request.title, request.initialFolder, request.legacyBrowser);
+  }
 };
 
 }  // namespace
@@ -42,11 +68,18 @@ class MainFormHost : public Host {
 void CreateMainForm() {
   static MainFormHost mainFormHost;
   SetHost(&mainFormHost);
+  // An exception that escapes an event handler ends the run as one that
+  // reaches the program entry does.
+  platform::SetFatalHandler(&EndOnUnexpectedError);
   MainWindow::Events ev;
   ev.installClick = [] { BInstallClick(); };
   ev.closeQuery = [] { return FormCloseQuery(); };
   ev.closed = [] { FormClose(); };
   ev.activated = [] { FormActivate(); };
+  ev.languageFileMissing = [] {
+    ReleaseDocuments();
+    StopWithError(4);
+  };
   MainForm().Create(ev);
   FormCreate();
   if (State().Silent) {

@@ -1,9 +1,12 @@
 #include "app/pre_install.h"
+
+#include <optional>
 #include "core/failure_report.h"
 #include "core/hand_off.h"
 
 #include "actions/command_list.h"
 #include "actions/process_launch.h"
+#include "actions/system_checks.h"
 #include "actions/variables_section.h"
 #include "core/command_line.h"
 #include "app/install_button.h"
@@ -25,6 +28,8 @@
 #include "platform/system.h"
 #include "platform/ui.h"
 #include "ui/main_window.h"
+#include "ui/options_dialog.h"
+#include "platform/common_dialogs.h"
 
 namespace ek {
 namespace {
@@ -291,8 +296,31 @@ void ExternalDataFile() {
   if (platform::FileExists(ExtendedPath(s.DataFile))) return;
   if (s.Silent) ExitSetup(11);
   Ask(FormatAndExpand(LangText(L"Messages", 26), s.DataFile), platform::MsgButtons::Ok, platform::MsgIcon::Warning);
-  // Without a file chooser the user cannot supply the file: cancelled.
-  ExitSetup(11);
+  platform::OpenFileRequest r;
+  r.owner = MainForm().handle();
+  r.filterName = L"Archive Files (*.zip;*.7z)";
+  r.patterns = L"*.zip;*.7z";
+  const auto chosen = platform::ChooseFile(r);
+  if (!chosen || !platform::FileExists(ExtendedPath(*chosen))) ExitSetup(11);
+  s.DataFile = *chosen;
+}
+
+// A configuration variable that drives a clickable state: defined when it
+// expands to something other than its own name.
+std::optional<std::wstring> VariableSwitch(const std::wstring& name) {
+  const std::wstring token = L"<" + name + L">";
+  std::wstring value = ExpandVariables(token);
+  if (EqualsNoCase(value, token)) return std::nullopt;
+  return value;
+}
+
+// The clickable state of a user-information field under its variable.
+bool FieldClickable(bool clickable, const std::wstring& variable) {
+  if (auto v = VariableSwitch(variable)) {
+    clickable = Switch(L"-enabledifvar0") ? *v == L"0" : (*v == L"1" || EqualsNoCase(*v, L"true"));
+    if (Switch(L"-disablediffalse")) clickable = ToLowerAscii(*v) != L"false";
+  }
+  return clickable;
 }
 
 }  // namespace
@@ -363,6 +391,10 @@ void ApplyOptionsDefaults() {
       if (Switch(L"-inversecheckbox")) o.CheckAddTask.checked = !o.CheckAddTask.checked;
       if (Switch(L"-altcheckbox")) o.CheckAddTask.checked = s.CheckBoxPreset == 1;
     }
+    if (auto v = VariableSwitch(L"ENABLECHECKBOX")) {
+      o.CheckAddTask.enabled = *v == L"1";
+      if (Switch(L"-discheckkbox0")) o.CheckAddTask.enabled = *v != L"0";
+    }
     if (Switch(L"-disablecheckbox")) o.CheckAddTask.enabled = false;
     if (Switch(L"-discheckboxifchecked")) o.CheckAddTask.enabled = !o.CheckAddTask.checked;
     s.CheckBoxValue = o.CheckAddTask.checked;
@@ -371,6 +403,13 @@ void ApplyOptionsDefaults() {
     o.GroupBox3.visible = true;
     if (s.ComboBoxIndex == -1)
       s.ComboBoxIndex = ParseInt32Or(ExpandVariables(PickLanguageText(SetupString(L"CustomComboDefItem", L"-1"))), -1);
+    if (auto v = VariableSwitch(L"ENABLECOMBOBOX")) {
+      o.ComboBox1.enabled = v->empty();
+      if (Switch(L"-discombobox0")) o.ComboBox1.enabled = *v != L"0";
+    }
+    if (Switch(L"-enablecombobox")) o.ComboBox1.enabled = s.ComboBoxIndex == -1;
+    if (Switch(L"-disablecombobox") || (s.UpdateMode && SetupBool(L"ComboBoxDisableOnUpgrade")))
+      o.ComboBox1.enabled = false;
   }
   if (SetupBool(L"CustomComponents")) {
     o.GroupBox4.visible = true;
@@ -400,12 +439,16 @@ void ApplyOptionsDefaults() {
     s.UserInfoHidden = false;
     const bool name = SetupBool(L"QueryText") && !(s.UpdateMode && SetupBool(L"QueryTextHide"));
     const bool custom = SetupBool(L"QueryCustom") && !(s.UpdateMode && SetupBool(L"QueryCustomHide"));
+    o.Label1Visible = !ExpandVariables(LangText(L"UserInformation", 2)).empty();
+    o.EUser = {name, FieldClickable(!SetupBool(L"QueryTextDis"), L"QueryTextEnabled"), false};
+    o.ECustomInfo = {custom, FieldClickable(!SetupBool(L"QueryCustomDis"), L"QueryCustomEnabled"), false};
     if (!name && !custom) {
       s.UserInfoHidden = true;
       o.GroupBox5.visible = false;
       MutableConfig().WriteBool(L"Setup", L"DialogUserInfo", false);
     }
   }
+  OptionsForm().LoadOptionsTexts();
 }
 
 void PreInstallFlow() {
@@ -413,6 +456,7 @@ void PreInstallFlow() {
   if (!s.Silent) {
     MainForm().ShowWaitLabel(true);
     if (!Switch(L"-nocursorchange")) MainForm().SetWaitCursor(true);
+    MainForm().PlaceWaitLabel(Switch(L"-notextwait"));
     platform::PumpMessages();
   }
   if (!s.Silent && SetupBool(L"Updater") && SetupBool(L"CheckUpdateBefore") &&
@@ -424,14 +468,20 @@ void PreInstallFlow() {
   EvaluateDeferredVariables();
   ExistingInstallationLoop();
   if (s.UpdateMode) AdoptInstalledProduct();
+  const bool checks = FindParam(L"/N") == 0;
+  if (checks && !Switch(L"-checkreqaftercmd")) RunSystemChecks();
   s.DataFile.clear();
   RunCommandStage(1);
   ExternalDataFile();
+  if (checks && Switch(L"-checkreqaftercmd")) RunSystemChecks();
   ApplyOptionsDefaults();
   MainForm().SetWaitCursor(false);
   MainForm().ShowWaitLabel(false);
   MainForm().ShowOptionsLink(true);
   MainForm().EnableInstall(true);
+  const std::wstring font = Config().ReadString(L"GUI", L"FontName", L"Verdana");
+  if (!s.Silent && !font.empty() && !EqualsNoCase(font, L"VERDANA") && !Switch(L"-nosamefont"))
+    OptionsForm().SetFont(MainForm().FontName(), MainForm().BottomFontSize());
 }
 
 void FormActivate() {

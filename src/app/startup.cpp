@@ -310,6 +310,9 @@ void FormCreate() {
     }
   }
 
+  if (!s.Relaunched) MainForm().PlaceOnMouseMonitor();
+  if (!s.Silent) MainForm().LoadLogoAndLayout();
+
   s.AppNameVersion = GetConstant(1);
   s.CreateUninstaller = SetupBool(L"Uninstall");
   s.UninstallFile = SetupString(L"UninstallFile", L"Uninstall.exe");

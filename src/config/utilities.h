@@ -21,4 +21,5 @@ std::wstring EnvironmentValue(std::wstring_view name);
 // one), searched once per run; empty when none exists.
 std::wstring FindRegAsm();
 
+
 }  // namespace ek

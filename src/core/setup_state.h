@@ -36,6 +36,10 @@ struct OptionsState {
   OptionControl GroupBox3;       // custom combo box group
   OptionControl GroupBox4;       // components group
   OptionControl GroupBox5;       // user information group
+  OptionControl ComboBox1;       // the custom drop-down list (its clickable state)
+  OptionControl EUser;           // the name field, with its label LUser
+  OptionControl ECustomInfo;     // the custom field, with its label and browse button
+  bool Label1Visible = true;     // the user-information introduction
   bool EInstallDirEnabled = true;
   std::vector<ComponentItem> CheckListBox1;
 };

@@ -50,6 +50,36 @@ RegView RegViewOf(uninstall::ViewMark mark, bool is64BitEngine) {
   return is64BitEngine ? RegView::View64 : RegView::View32;
 }
 
+std::wstring RegValueText(const RegValue& v) {
+  const auto& d = v.data;
+  if (v.type == REG_SZ || v.type == REG_EXPAND_SZ || v.type == REG_MULTI_SZ) {
+    std::wstring s(d.size() / sizeof(wchar_t), L'\0');
+    if (!s.empty()) std::memcpy(s.data(), d.data(), s.size() * sizeof(wchar_t));
+    while (!s.empty() && s.back() == L'\0') s.pop_back();
+    if (v.type != REG_MULTI_SZ) return s;
+    std::wstring lines;
+    for (wchar_t c : s) lines += c == L'\0' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    return lines;
+  }
+  if (v.type == REG_DWORD && d.size() >= 4) {
+    uint32_t n;
+    std::memcpy(&n, d.data(), 4);
+    return std::to_wstring(n);
+  }
+  if (v.type == REG_QWORD && d.size() >= 8) {
+    uint64_t n;
+    std::memcpy(&n, d.data(), 8);
+    return std::to_wstring(n);
+  }
+  static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
+  std::wstring hex;
+  for (unsigned char c : d) {
+    hex += kHex[c >> 4];
+    hex += kHex[c & 15];
+  }
+  return hex;
+}
+
 struct RegKey::Impl {
   UniqueHkey key;
   REGSAM view = KEY_WOW64_64KEY;
@@ -124,6 +154,12 @@ std::optional<uint32_t> RegKey::ReadDword(const std::wstring& name) const {
   uint32_t out;
   std::memcpy(&out, v->data.data(), 4);
   return out;
+}
+
+std::optional<std::wstring> RegKey::ReadAsText(const std::wstring& name) const {
+  auto v = ReadValue(name);
+  if (!v) return std::nullopt;
+  return RegValueText(*v);
 }
 
 bool RegKey::WriteString(const std::wstring& name, const std::wstring& value, bool expandable) {

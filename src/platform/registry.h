@@ -28,6 +28,13 @@ constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kRegExpandSz = 2;
 constexpr uint32_t kRegBinary = 3;
 constexpr uint32_t kRegDword = 4;
+constexpr uint32_t kRegMultiSz = 7;
+constexpr uint32_t kRegQword = 11;
+
+// A value's data as text, whatever its type: strings as stored (not
+// expanded), REG_DWORD and REG_QWORD in unsigned decimal, the strings of a
+// REG_MULTI_SZ one a line (CR LF), anything else as hexadecimal bytes.
+[[nodiscard]] std::wstring RegValueText(const RegValue& value);
 
 class RegKey {
  public:
@@ -50,6 +57,8 @@ class RegKey {
   // REG_SZ and REG_EXPAND_SZ (not expanded).
   [[nodiscard]] std::optional<std::wstring> ReadString(const std::wstring& name) const;
   [[nodiscard]] std::optional<uint32_t> ReadDword(const std::wstring& name) const;
+  // Any type as text (RegValueText).
+  [[nodiscard]] std::optional<std::wstring> ReadAsText(const std::wstring& name) const;
 
   [[nodiscard]] bool WriteString(const std::wstring& name, const std::wstring& value, bool expandable = false);
   [[nodiscard]] bool WriteDword(const std::wstring& name, uint32_t value);

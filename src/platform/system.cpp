@@ -225,6 +225,30 @@ void* SystemProcedure(const wchar_t* dll, const char* name) {
   return module ? reinterpret_cast<void*>(::GetProcAddress(module, name)) : nullptr;
 }
 
+bool RequestRestart() {
+  const std::wstring record = EnvironmentValue(L"EK_TEST_RESTART_RECORD");
+  if (!record.empty()) {
+    UniqueFile f(::CreateFileW(record.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    static const char kLine[] = "EWX_REBOOT\r\n";
+    DWORD written = 0;
+    return f && ::WriteFile(f.get(), kLine, sizeof kLine - 1, &written, nullptr) && written == sizeof kLine - 1;
+  }
+  return ::ExitWindowsEx(EWX_REBOOT, 0) != 0;
+}
+
+bool EnableShutdownPrivilege() {
+  HANDLE raw = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) return false;
+  UniqueHandle token(raw);
+  TOKEN_PRIVILEGES tp{};
+  if (!::LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &tp.Privileges[0].Luid)) return false;
+  tp.PrivilegeCount = 1;
+  tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  // Success with ERROR_NOT_ALL_ASSIGNED means the token does not hold it.
+  return ::AdjustTokenPrivileges(token.get(), FALSE, &tp, 0, nullptr, nullptr) && ::GetLastError() == ERROR_SUCCESS;
+}
+
 void SleepMs(uint32_t ms) { ::Sleep(ms); }
 void ExitNow(uint32_t code) { ::ExitProcess(code); }
 uint32_t CurrentProcessId() { return ::GetCurrentProcessId(); }

@@ -62,6 +62,14 @@ void RestrictDllSearch();
 // the life of the process; null when either is missing. The programs import
 // at start-up only DLLs that Windows itself never looks for beside them.
 [[nodiscard]] void* SystemProcedure(const wchar_t* dll, const char* name);
+// ExitWindowsEx(EWX_REBOOT). The environment variable EK_TEST_RESTART_RECORD
+// names a file to which the request is appended instead ("EWX_REBOOT" and a
+// line break): the seam through which the tests see a restart that Wine
+// must not carry out.
+[[nodiscard]] bool RequestRestart();
+// Enables the shutdown privilege in the process's own token; false when the
+// token cannot be opened or the privilege was not granted.
+[[nodiscard]] bool EnableShutdownPrivilege();
 
 void SleepMs(uint32_t ms);
 [[noreturn]] void ExitNow(uint32_t code);

@@ -27,7 +27,7 @@ const char* const kTakenByName[] = {"shcore.dll",  "dwmapi.dll",  "msftedit.dll"
                                     "apphelp.dll", "wldp.dll",    "textinputframework.dll", "uiautomationcore.dll"};
 // DLLs that the programs once imported; Windows looks for them beside the
 // program first.
-const char* const kOnceImported[] = {"version.dll", "zlib1.dll"};
+const char* const kOnceImported[] = {"version.dll", "zlib1.dll", "oleacc.dll", "msimg32.dll"};
 
 template <typename F>
 void ForEachPlanted(F f) {

@@ -163,6 +163,23 @@ std::string Prefix() {
 std::string EnginePath() { return BuildDir() + "/bin/Setup.exe"; }
 std::string UninstallerPath() { return BuildDir() + "/bin/Uninstall.exe"; }
 std::string ProbePath() { return BuildDir() + "/bin/ekprobe.exe"; }
+std::string UiDriverPath() { return BuildDir() + "/bin/ekui.exe"; }
+
+int StartWine(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env) {
+  std::vector<std::string> argv = {"wine"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return Spawn(argv, BaseEnvironment(env), -1);
+}
+
+int WaitProcess(int pid, int timeoutSec, bool* timedOut) { return WaitFor(pid, timeoutSec, timedOut); }
+
+bool StillRunning(int pid, int* exitCode) {
+  int status = 0;
+  const pid_t r = ::waitpid(pid, &status, WNOHANG);
+  if (r == 0) return true;
+  if (exitCode) *exitCode = r == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return false;
+}
 
 std::string WineUser() {
   static std::string user = [] {
@@ -360,6 +377,27 @@ RunResult RunWine(const std::string& exe, const RunOptions& options) {
 }
 
 RunResult RunSetup(const std::string& package, const RunOptions& options) { return RunWine(package, options); }
+
+Background::Background(const std::string& exe, const std::vector<std::string>& args,
+                       const std::vector<std::pair<std::string, std::string>>& env) {
+  std::vector<std::string> argv = {"wine", exe};
+  argv.insert(argv.end(), args.begin(), args.end());
+  pid_ = Spawn(argv, BaseEnvironment(env), -1);
+}
+
+Background::~Background() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, nullptr, 0);
+}
+
+bool Background::EndsWithin(int seconds) {
+  if (pid_ <= 0) return true;
+  bool timedOut = false;
+  WaitFor(pid_, seconds, &timedOut);  // kills it after the time
+  pid_ = -1;
+  return !timedOut;
+}
 
 HttpServer::HttpServer() {
   static std::atomic<int> counter{0};

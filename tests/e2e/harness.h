@@ -18,6 +18,7 @@ std::string Prefix();
 std::string EnginePath();       // Setup.exe
 std::string UninstallerPath();  // Uninstall.exe
 std::string ProbePath();        // ekprobe.exe
+std::string UiDriverPath();     // ekui.exe
 
 // Windows paths of the prefix and their Unix equivalents.
 std::string WineUser();
@@ -85,9 +86,36 @@ struct RunResult {
   double seconds = 0;                // wall time
 };
 
+// Starts a Windows program under Wine without waiting (the prefix's
+// environment plus `env`); the process id, -1 when it did not start.
+int StartWine(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env = {});
+// Waits for a started program; its exit code, -1 after the timeout (the
+// program is then killed).
+int WaitProcess(int pid, int timeoutSec, bool* timedOut = nullptr);
+// Whether a started program is still running (a finished one is reaped and
+// its exit code stored).
+bool StillRunning(int pid, int* exitCode);
+
 // Runs a Windows program (any .exe) under Wine and waits for it.
 RunResult RunWine(const std::string& exeUnixPath, const RunOptions& options);
 RunResult RunSetup(const std::string& packageUnixPath, const RunOptions& options = {});
+
+// A Windows program left running under Wine (a program the setup must find
+// running). Ended, if it still runs, when the object goes.
+class Background {
+ public:
+  Background(const std::string& exeUnixPath, const std::vector<std::string>& args,
+             const std::vector<std::pair<std::string, std::string>>& env = {});
+  ~Background();
+  Background(const Background&) = delete;
+  Background& operator=(const Background&) = delete;
+  bool started() const { return pid_ > 0; }
+  // Whether it ended within the time (it is reaped then).
+  bool EndsWithin(int seconds);
+
+ private:
+  int pid_ = -1;
+};
 
 // The setup log left in the temporary folder ("" when none).
 std::string ReadSetupLog();

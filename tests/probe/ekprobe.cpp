@@ -9,6 +9,9 @@
 //   ekprobe env <name>                                         value in a new process
 //   ekprobe folder <csidl>                                     shell folder path
 //   ekprobe dialogs <seconds> <logfile> [answer]               answers message boxes
+//     answer: one button for every box (ok, cancel, yes, no, retry, ...), or a
+//     comma list taken in turn ("retry,retry,cancel"), after which boxes get
+//     their default button
 //   ekprobe linkflags <file.lnk>                               LinkFlags of the header
 //   ekprobe attrs <path>                                       file attributes
 //   ekprobe typelib <file.tlb> <{guid}>                        writes an empty type library
@@ -31,6 +34,7 @@
 #include "platform/handles.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "window_probe.h"
 
 using namespace ek;
 using namespace ek::platform;
@@ -208,6 +212,8 @@ int TypeLib(int argc, wchar_t** argv) {
 struct DialogLog {
   FILE* file = nullptr;
   int answer = 0;  // 0: the default button
+  std::vector<int> sequence;  // when given: one answer per box, in turn
+  size_t next = 0;
   bool press = false;  // also press the installer window's big button
   std::set<HWND> answered;
 };
@@ -236,10 +242,9 @@ BOOL CALLBACK ChildText(HWND child, LPARAM lp) {
   return TRUE;
 }
 
+// Only the big button: the links of the window are buttons too.
 BOOL CALLBACK PressButton(HWND child, LPARAM) {
-  wchar_t cls[64];
-  ::GetClassNameW(child, cls, 64);
-  if (std::wstring(cls) == L"Button" && ::IsWindowVisible(child) && ::IsWindowEnabled(child))
+  if (probe::ControlName(child) == L"BInstall" && ::IsWindowVisible(child) && ::IsWindowEnabled(child))
     ::PostMessageW(child, BM_CLICK, 0, 0);
   return TRUE;
 }
@@ -266,6 +271,7 @@ BOOL CALLBACK AnswerDialog(HWND hwnd, LPARAM lp) {
   }
   // The default button, as a user pressing Enter would.
   WORD id = static_cast<WORD>(log->answer);
+  if (!log->sequence.empty()) id = static_cast<WORD>(log->next < log->sequence.size() ? log->sequence[log->next++] : 0);
   if (id == 0) {
     LRESULT def = ::SendMessageW(hwnd, DM_GETDEFID, 0, 0);
     id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
@@ -284,7 +290,11 @@ int Dialogs(int argc, wchar_t** argv) {
     const size_t plus = a.find(L"+press");
     log.press = plus != std::wstring::npos;
     if (log.press) a.erase(plus);
-    log.answer = AnswerId(a);
+    if (a.find(L',') != std::wstring::npos) {
+      for (const auto& one : Split(a, L",")) log.sequence.push_back(AnswerId(one));
+    } else {
+      log.answer = AnswerId(a);
+    }
   }
   const DWORD end = ::GetTickCount() + seconds * 1000;
   while (::GetTickCount() < end) {
