@@ -2,7 +2,9 @@
 # Runs every fuzz target long: by default ten million executions each,
 # shared by two workers (EK_FUZZ_WORKERS). An input that runs longer than
 # EK_FUZZ_TIMEOUT seconds (60: a loaded machine stalls a worker for seconds)
-# counts as a hang; inputs grow to EK_FUZZ_MAX_LEN bytes (4096). Prints, per
+# counts as a hang; inputs grow to EK_FUZZ_MAX_LEN bytes (4096); with
+# EK_FUZZ_SECONDS a target stops after that many seconds even short of its
+# executions (a shared machine has a deadline). Prints, per
 # target, the executions, the time and the crashes; the inputs that crash
 # stay in build/fuzz-long/w<N>/<target>/ and the logs beside them.
 #
@@ -32,6 +34,7 @@ for name in "${targets[@]}"; do
     # Each worker its own seed, so that they explore differently.
     "$root/tests/fuzz/run.sh" "$build/fuzz/${name}_fuzz" "$name" "$work/w$w" $(( (runs + workers - 1) / workers )) \
       -seed="$w$RANDOM" -timeout="${EK_FUZZ_TIMEOUT:-60}" -max_len="${EK_FUZZ_MAX_LEN:-4096}" \
+      ${EK_FUZZ_SECONDS:+-max_total_time="$EK_FUZZ_SECONDS"} \
       >"$work/w$w/$name.log" 2>&1 &
     pids+=($!)
   done

@@ -1,6 +1,8 @@
 #include "install/file_install.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <unordered_map>
 #include <vector>
 
@@ -193,7 +195,7 @@ class FileStage {
       : archive_(archive),
         settings_(Settings::FromSwitches()),
         exclusions_(ComponentExclusions::FromOptions()),
-        total_(SetupInt(L"TotalFiles", 0)),
+        total_(FileCount()),
         sourceFiles_(SetupInt(L"SourceFiles", 0)) {}
 
   void Run() {
@@ -207,6 +209,14 @@ class FileStage {
   }
 
  private:
+  // The declared count, never more than the records there are: a count of
+  // two billion would otherwise keep the stage looking for missing records
+  // for minutes.
+  static int FileCount() {
+    const size_t records = RecordCount(Config(), kFilesSection);
+    return static_cast<int>(std::min<int64_t>(SetupInt(L"TotalFiles", 0), static_cast<int64_t>(records)));
+  }
+
   void InstallRecord(int i, const std::wstring& raw, const FileRecord& record) {
     const std::wstring d = ExpandVariables(record.destination);
     if (d.empty() || !record.HasFlags()) return;

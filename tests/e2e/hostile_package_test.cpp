@@ -299,4 +299,20 @@ TEST_F(HostilePackage, ConfigurationsMadeToExhaustTheEngineStillInstall) {
   EXPECT_TRUE(files[0].ends_with(".0.0.0-EnglishEnglish.txt")) << files[0];
 }
 
+TEST_F(HostilePackage, FileCountFarBeyondItsRecordsInstallsWhatIsThere) {
+  // The configuration declares two billion files for its one record: the
+  // file stage walks the records there are, within its time.
+  Product p("hostilecount");
+  p.withUninstaller = false;
+  const Config c = BuiltConfig(p);
+  std::string ini = c.ini;
+  const size_t at = ini.find("TotalFiles=1\r\n");
+  ASSERT_NE(at, std::string::npos) << ini;
+  ini.replace(at, 12, "TotalFiles=2147483647");
+  Run(WithConfigArchive(p, MakeZip({{"eksetup.ini", ini, true}, {"Englishek.lng", c.lng, true}})), 0,
+      "a file count far beyond the records");
+  EXPECT_EQ(ReadFile(p.installDirUnix() + "/a.txt"), "payload\r\n");
+  EXPECT_TRUE(LogHasLine("InstallationCompleted=1")) << ReadSetupLog();
+}
+
 }  // namespace
