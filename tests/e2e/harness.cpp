@@ -2,6 +2,7 @@
 
 #include "base/text.h"
 
+#include <cstdio>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -477,7 +478,15 @@ std::map<std::string, std::string> Probe(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {"wine", ProbePath()};
   argv.insert(argv.end(), args.begin(), args.end());
   std::map<std::string, std::string> out;
-  std::istringstream in(Capture(argv, nullptr));
+  // Every verb of the probe prints at least one line: no output means that
+  // Wine did not start it (seen once under a full load), so it runs again.
+  int code = 0;
+  std::string text = Capture(argv, &code);
+  for (int attempt = 1; text.empty() && attempt < 3; ++attempt) {
+    std::fprintf(stderr, "probe printed nothing (exit code %d), running it again\n", code);
+    text = Capture(argv, &code);
+  }
+  std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
