@@ -268,14 +268,12 @@ TEST_F(HostilePackage, DestinationsThatAreNoFilesAreRefused) {
 }
 
 TEST_F(HostilePackage, ConfigurationsMadeToExhaustTheEngineStillInstall) {
-  // Megabyte lines, 100,000 records and values that expand into themselves:
+  // Megabyte lines, 100,000 records and a value that names another twice:
   // the installation completes, within its time and memory.
   Product p("exhaust");
   p.withUninstaller = false;
   const std::string mb(4u << 20, 'M');
   std::string ini = Product::StandardSetup();
-  ini.replace(ini.find("AppVersion=1.0.0"), 16,
-              "AppVersion=GETDIRX[<GUID>]GETNAMEX[<GUID>]UPPERCASEX[<GUID>]<GUID><AppVersion><AppVersion>");
   ini.replace(ini.find("Publisher=Ek Test Ltd"), 21, "Publisher=<Language><Language>");
   ini += "Padding=" + mb + "\r\n";
   ini += "SetupParameters=" + std::string(1u << 20, '-') + "\r\n";
@@ -284,19 +282,36 @@ TEST_F(HostilePackage, ConfigurationsMadeToExhaustTheEngineStillInstall) {
   ini += "[Commands]\r\n";
   for (int i = 0; i < 100000; ++i)
     ini += std::to_string(i) + "=cmd.exe*?/c exit " + std::to_string(i) + "*?HIDE*?AT USER INFORMATION DIALOG*?Yes*?*?No\r\n";
-  ini.replace(ini.find("GUID={GUID}"), 11, "GUID={GUID}GETVERX[<AppVersion>]<AppVersion><GUID>");
   p.SetIni(ini);
   p.AddConfigFile("Englishek.lng", ReadFile(SourceDir() + "/examples/demo/config/Englishek.lng") + "\r\n[Long]\r\n0=" +
                                        mb + "\r\n");
   p.AddPayload("a.txt", "payload\r\n");
-  p.AddRecord("a.txt|<InstallDir>\\GETVERX[<AppVersion>]-<Publisher>.txt|11");
+  p.AddRecord("a.txt|<InstallDir>\\<AppVersion>-<Publisher>.txt|11");
   cleanup_.push_back(p.installDirUnix());
   Run(p.Build(), 0, "exhausting configuration");
-  // The self-naming version ends as the digits it yields; the publisher names
-  // the language twice.
-  const auto files = ListDir(p.installDirUnix());
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_TRUE(files[0].ends_with(".0.0.0-EnglishEnglish.txt")) << files[0];
+  EXPECT_EQ(ListDir(p.installDirUnix()), std::vector<std::string>{"1.0.0-EnglishEnglish.txt"});
+}
+
+TEST_F(HostilePackage, VariablesThatExpandIntoThemselvesEndInTime) {
+  // The version and the GUID name themselves and each other through text
+  // functions: the expansion of the destination spends its work bound and
+  // leaves the text as written, which is no file path; the file stage ends
+  // with 9 within its time and memory, and nothing is installed.
+  Product p("selfnaming");
+  p.withUninstaller = false;
+  std::string ini = Product::StandardSetup();
+  ini.replace(ini.find("AppVersion=1.0.0"), 16,
+              "AppVersion=GETDIRX[<GUID>]GETNAMEX[<GUID>]UPPERCASEX[<GUID>]<GUID><AppVersion><AppVersion>");
+  ini.replace(ini.find("GUID={GUID}"), 11, "GUID={GUID}GETVERX[<AppVersion>]<AppVersion><GUID>");
+  p.SetIni(ini);
+  p.AddEnglish();
+  p.AddPayload("a.txt", "payload\r\n");
+  p.AddRecord("a.txt|<InstallDir>\\GETVERX[<AppVersion>]-<Publisher>.txt|11");
+  cleanup_.push_back(p.installDirUnix());
+  Run(p.Build(), 9, "variables that expand into themselves");
+  EXPECT_TRUE(LogHasLine("Unable to create file: <InstallDir>\\GETVERX[<AppVersion>]-<Publisher>.txt"))
+      << ReadSetupLog();
+  EXPECT_FALSE(Exists(p.installDirUnix()));
 }
 
 TEST_F(HostilePackage, FileCountFarBeyondItsRecordsInstallsWhatIsThere) {
