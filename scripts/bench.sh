@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the benchmarks; each prints ratios against a reference run made in the
-# same command. Arguments: the install benchmark's big-file size in MB and
-# small-file count (defaults 500 and 10000).
+# same command. Arguments: the install benchmark's big-file size in MB, its
+# small-file count, and the two payload sizes of its memory and start-up
+# figures in MB (defaults 500, 10000, 100 and 1024).
 set -euo pipefail
 # Wine names Unix files in the locale's character set: without UTF-8,
 # installed files with non-ASCII names cannot be created.
@@ -19,5 +20,5 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   trap "wineserver -k 2>/dev/null || true" EXIT
   echo "== Variable expansion"
   wine "$0/bin/expand_bench.exe"
-  echo "== Silent installation against unzip"
-  "$0/host/install_bench" "$1" "$2"' "$build" "${1:-500}" "${2:-10000}"
+  echo "== Silent installation: time against unzip, memory and start-up at two payload sizes"
+  "$0/host/install_bench" "$1" "$2" "$3" "$4"' "$build" "${1:-500}" "${2:-10000}" "${3:-100}" "${4:-1024}"

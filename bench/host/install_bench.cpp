@@ -1,13 +1,25 @@
-// A large silent installation under Wine: a payload of one big file and many
-// small ones. Reports the wall time and peak memory of Setup.exe and, as the
-// reference in the same run, of Info-ZIP unzip extracting the same data
-// archive natively into a folder. Memory must not grow with the payload.
+// A large silent installation under Wine, each figure against a reference
+// measured in the same run:
+//   time      Setup.exe /S of one big file and many small ones, against
+//             Info-ZIP unzip extracting the same data archive natively into a
+//             folder (medians of three rounds, one of each per round);
+//   memory    the peak working set of the same installation with a big file
+//             of two sizes (it must not grow with the payload), beside that
+//             of an empty Windows program with a window;
+//   start-up  the time from the start of the setup to its visible window,
+//             for a small and a large package (it must not grow either).
+// Every installation logs the time of its steps (EK_STEP_TIMES); those of
+// the last timed one are printed, then a closing summary of the figures.
 //
-//   install_bench [big-file-MB] [small-files]     (defaults: 500 10000)
+//   install_bench [big-file-MB] [small-files] [small-MB] [large-MB]
+//   (defaults: 500 10000 100 1024)
+//   install_bench once <big-file-MB> <small-files>   one installation, its
+//   time, peak working set and steps (for profiling)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +27,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "harness.h"
 
@@ -45,6 +58,7 @@ NativeRun RunNative(const std::string& command) {
   return r;
 }
 
+// Compresses about as well as a real program's files: a third noise.
 void WriteBig(const std::string& path, size_t megabytes) {
   std::ofstream out(path, std::ios::binary);
   std::mt19937 rng(7);
@@ -56,16 +70,19 @@ void WriteBig(const std::string& path, size_t megabytes) {
   }
 }
 
-}  // namespace
+struct Package {
+  std::string path;
+  std::string installDir;  // Unix path
+  uint64_t engineSize = 0, dataSize = 0;
+};
 
-int main(int argc, char** argv) {
-  const size_t bigMb = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 500;
-  const size_t smallFiles = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 10000;
-  e2e::Product p("bench");
+Package Build(const std::string& name, size_t bigMb, size_t smallFiles) {
+  e2e::Product p(name);
   p.withUninstaller = false;
   p.AddEnglish();
   p.SetIni(e2e::Product::StandardSetup() + "Uninstall=1\r\n");
-  std::printf("preparing %zu MB and %zu small files...\n", bigMb, smallFiles);
+  std::printf("preparing %s: %zu MB and %zu small files...\n", name.c_str(), bigMb, smallFiles);
+  std::fflush(stdout);
   e2e::WriteFile(p.dir() + "/big/payload.bin", "");  // creates the folder
   WriteBig(p.dir() + "/big/payload.bin", bigMb);
   p.AddRecord("big/payload.bin|<InstallDir>\\data\\payload.bin|11");
@@ -77,31 +94,103 @@ int main(int argc, char** argv) {
   }
   const std::string ini = p.dir() + "/built.ini";
   p.tweak.configOut = ini;
-  std::printf("building the package...\n");
-  const std::string pkg = p.Build();
-  if (pkg.rfind("BUILD FAILED", 0) == 0) {
-    std::printf("%s\n", pkg.c_str());
-    return 1;
+  Package out;
+  out.path = p.Build();
+  if (out.path.rfind("BUILD FAILED", 0) == 0) {
+    std::printf("%s\n", out.path.c_str());
+    std::exit(1);
   }
+  e2e::RemoveAll(p.dir() + "/big");
+  e2e::RemoveAll(p.dir() + "/small");
   e2e::Ini cfg = e2e::ReadIni(ini);
-  const uint64_t engine = std::stoull(cfg["Setup"]["EngineSize"]);
-  const uint64_t data = std::stoull(cfg["Setup"]["EKDataFileSize"]);
-  std::printf("package: %.0f MB\n", static_cast<double>(fs::file_size(pkg)) / 1048576.0);
+  out.engineSize = std::stoull(cfg["Setup"]["EngineSize"]);
+  out.dataSize = std::stoull(cfg["Setup"]["EKDataFileSize"]);
+  out.installDir = p.installDirUnix();
+  std::printf("  package: %.0f MB\n", static_cast<double>(fs::file_size(out.path)) / 1048576.0);
+  return out;
+}
 
+const std::string kStepTimes = e2e::BuildDir() + "/e2e-work/bench-steps.txt";
+
+e2e::RunResult Install(const Package& pkg) {
   e2e::RunOptions o;
   o.args = {"/S"};
   o.timeoutSec = 3600;
-  e2e::RunResult setup = e2e::RunSetup(pkg, o);
-  e2e::RemoveAll(p.installDirUnix());
+  o.env = {{"EK_STEP_TIMES", e2e::WinPath(kStepTimes)}};
+  e2e::RunResult r = e2e::RunSetup(pkg.path, o);
+  e2e::RemoveAll(pkg.installDir);
+  if (r.exitCode != 0) {
+    std::printf("Setup.exe failed with exit code %d\n", r.exitCode);
+    std::exit(1);
+  }
+  return r;
+}
 
-  // The same data archive, unzipped natively.
-  const std::string zip = p.dir() + "/data.zip", out = p.dir() + "/unzipped";
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+std::string LoadAverage() {
+  std::ifstream in("/proc/loadavg");
+  std::string a, b, c;
+  in >> a >> b >> c;
+  return a + " " + b + " " + c;
+}
+
+// Milliseconds from the start of the package to its visible window.
+double StartupMs(const Package& pkg) {
+  auto out = e2e::Probe({"startup", e2e::WinPath(pkg.path)});
+  // The setup was ended at its welcome window: its temporary folder stays.
+  for (const auto& f : e2e::EktmpFolders()) e2e::RemoveAll(e2e::TempUnix() + "/" + f);
+  if (!out.count("startup_ms") || out["startup_ms"] == "none") {
+    std::printf("the setup window did not appear\n");
+    std::exit(1);
+  }
+  return std::stod(out["startup_ms"]);
+}
+
+void PrintSteps() {
+  std::printf("steps of the last installation (ms, peak working set in KB so far):\n");
+  std::ifstream steps(kStepTimes);
+  std::string line;
+  while (std::getline(steps, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t tab = line.find('\t');
+    if (tab != std::string::npos && std::atol(line.c_str() + tab + 1) >= 0) std::printf("  %s\n", line.c_str());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 3 && std::string(argv[1]) == "once") {
+    const Package pkg = Build("bench-once", std::strtoul(argv[2], nullptr, 10), std::strtoul(argv[3], nullptr, 10));
+    const e2e::RunResult r = Install(pkg);
+    std::printf("Setup.exe /S: %.2f s, peak %ld KB\n", r.seconds, r.peakKb);
+    PrintSteps();
+    e2e::RemoveAll(fs::path(pkg.path).parent_path().parent_path().string());
+    return 0;
+  }
+  const size_t bigMb = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 500;
+  const size_t smallFiles = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 10000;
+  const size_t smallMb = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 100;
+  const size_t largeMb = argc > 4 ? std::strtoul(argv[4], nullptr, 10) : 1024;
+  const std::string loadBefore = LoadAverage();
+  std::printf("load average at the start: %s (%ld processors)\n", loadBefore.c_str(), sysconf(_SC_NPROCESSORS_ONLN));
+
+  // ---- time against unzip
+  const Package timed = Build("bench-time", bigMb, smallFiles);
+  const std::string work = e2e::BuildDir() + "/e2e-work/bench-unzip";
+  e2e::RemoveAll(work);
+  fs::create_directories(work);
+  const std::string zip = work + "/data.zip", out = work + "/unzipped";
   {
-    std::ifstream in(pkg, std::ios::binary);
+    std::ifstream in(timed.path, std::ios::binary);
     std::ofstream z(zip, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(engine));
+    in.seekg(static_cast<std::streamoff>(timed.engineSize));
     std::string buf(1u << 20, '\0');
-    uint64_t left = data;
+    uint64_t left = timed.dataSize;
     while (left > 0) {
       const size_t n = static_cast<size_t>(std::min<uint64_t>(left, buf.size()));
       in.read(buf.data(), static_cast<std::streamsize>(n));
@@ -109,11 +198,60 @@ int main(int argc, char** argv) {
       left -= n;
     }
   }
-  NativeRun unzip = RunNative("unzip -q -o '" + zip + "' -d '" + out + "'");
-  std::printf("Setup.exe /S under Wine: exit %d, %.1f s, peak %ld KB\n", setup.exitCode, setup.seconds, setup.peakKb);
-  std::printf("unzip (native):           exit %d, %.1f s, peak %ld KB\n", unzip.exitCode, unzip.seconds, unzip.peakKb);
-  std::printf("ratio Setup/unzip: time %.2f, peak memory %.2f\n", setup.seconds / unzip.seconds,
-              static_cast<double>(setup.peakKb) / static_cast<double>(unzip.peakKb));
-  e2e::RemoveAll(p.dir());
-  return setup.exitCode == 0 ? 0 : 1;
+  std::vector<double> setupTimes, unzipTimes, ratios;
+  long timedPeakKb = 0;
+  for (int round = 1; round <= 3; ++round) {
+    const e2e::RunResult setup = Install(timed);
+    const NativeRun unzip = RunNative("unzip -q -o '" + zip + "' -d '" + out + "'");
+    e2e::RemoveAll(out);
+    if (unzip.exitCode != 0) {
+      std::printf("unzip failed with exit code %d\n", unzip.exitCode);
+      return 1;
+    }
+    setupTimes.push_back(setup.seconds);
+    unzipTimes.push_back(unzip.seconds);
+    ratios.push_back(setup.seconds / unzip.seconds);
+    timedPeakKb = std::max(timedPeakKb, setup.peakKb);
+    std::printf("round %d: Setup.exe /S %.2f s (peak %ld KB), unzip %.2f s, ratio %.2f\n", round, setup.seconds,
+                setup.peakKb, unzip.seconds, setup.seconds / unzip.seconds);
+    std::fflush(stdout);
+  }
+  PrintSteps();
+  e2e::RemoveAll(work);
+  e2e::RemoveAll(fs::path(timed.path).parent_path().parent_path().string());
+
+  // ---- memory at two payload sizes, and an empty program's
+  const e2e::RunResult empty = e2e::RunWine(e2e::BuildDir() + "/bin/empty_window.exe", {});
+  std::printf("empty Windows program with a window: peak %ld KB\n", empty.peakKb);
+  long peak[2] = {0, 0};
+  Package sized[2];
+  const size_t sizes[2] = {smallMb, largeMb};
+  for (int k = 0; k < 2; ++k) {
+    sized[k] = Build("bench-" + std::to_string(sizes[k]) + "mb", sizes[k], smallFiles);
+    const e2e::RunResult r = Install(sized[k]);
+    peak[k] = r.peakKb;
+    std::printf("  Setup.exe /S: %.2f s, peak %ld KB\n", r.seconds, r.peakKb);
+    std::fflush(stdout);
+  }
+
+  // ---- start-up of a small and a large package
+  const Package tiny = Build("bench-1mb", 1, 10);
+  std::vector<double> startSmall, startLarge;
+  for (int round = 0; round < 3; ++round) {
+    startSmall.push_back(StartupMs(tiny));
+    startLarge.push_back(StartupMs(sized[1]));
+  }
+  for (const Package* p : {&tiny, static_cast<const Package*>(&sized[0]), static_cast<const Package*>(&sized[1])})
+    e2e::RemoveAll(fs::path(p->path).parent_path().parent_path().string());
+
+  const std::string loadAfter = LoadAverage();
+  std::printf("\n== Summary (load average %s at the start, %s at the end)\n", loadBefore.c_str(), loadAfter.c_str());
+  std::printf("install %zu MB + %zu files: Setup %.2f s, unzip %.2f s, ratio Setup/unzip %.2f (medians of 3)\n", bigMb,
+              smallFiles, Median(setupTimes), Median(unzipTimes), Median(ratios));
+  std::printf("peak working set: %zu MB payload %.1f MB, %zu MB payload %.1f MB (growth %+.1f MB); "
+              "empty program with a window %.1f MB\n",
+              smallMb, peak[0] / 1024.0, largeMb, peak[1] / 1024.0, (peak[1] - peak[0]) / 1024.0, empty.peakKb / 1024.0);
+  std::printf("start-up to the visible window: 1 MB package %.0f ms, %zu MB package %.0f ms, ratio %.2f (medians of 3)\n",
+              Median(startSmall), largeMb, Median(startLarge), Median(startLarge) / Median(startSmall));
+  return 0;
 }

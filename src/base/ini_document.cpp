@@ -1,5 +1,6 @@
 #include "base/ini_document.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace ek {
@@ -26,6 +27,60 @@ IniDocument& IniDocument::operator=(IniDocument&& other) noexcept {
     other.Clear();
   }
   return *this;
+}
+
+namespace {
+
+// FNV-1a over the folded characters: equal for keys that differ in case only.
+size_t FoldedHash(std::wstring_view key) {
+  uint32_t h = 2166136261u;
+  for (wchar_t c : key) {
+    const uint32_t f = static_cast<uint32_t>(FoldChar(c));
+    h = (h ^ (f & 0xFFFF)) * 16777619u;
+    h = (h ^ (f >> 16)) * 16777619u;
+  }
+  return h;
+}
+
+}  // namespace
+
+size_t IniDocument::SectionIndex::Find(const Entries& entries, std::wstring_view key) const {
+  if (slots_.empty()) return npos;
+  const size_t mask = slots_.size() - 1;
+  for (size_t at = FoldedHash(key) & mask;; at = (at + 1) & mask) {
+    const uint32_t slot = slots_[at];
+    if (slot == 0) return npos;
+    if (EqualsNoCase(entries[slot - 1].key, key)) return slot - 1;
+  }
+}
+
+void IniDocument::SectionIndex::Add(const Entries& entries, size_t i) {
+  // At most half full, so that a search ends soon at a free slot.
+  if ((count_ + 1) * 2 > slots_.size()) Grow(entries);
+  const size_t mask = slots_.size() - 1;
+  size_t at = FoldedHash(entries[i].key) & mask;
+  while (slots_[at] != 0) at = (at + 1) & mask;
+  slots_[at] = static_cast<uint32_t>(i + 1);
+  ++count_;
+}
+
+void IniDocument::SectionIndex::Grow(const Entries& entries) {
+  std::vector<uint32_t> old = std::move(slots_);
+  slots_.assign(std::max<size_t>(8, old.size() * 2), 0);
+  const size_t mask = slots_.size() - 1;
+  for (uint32_t slot : old) {
+    if (slot == 0) continue;
+    size_t at = FoldedHash(entries[slot - 1].key) & mask;
+    while (slots_[at] != 0) at = (at + 1) & mask;
+    slots_[at] = slot;
+  }
+}
+
+void IniDocument::SectionIndex::Rebuild(const Entries& entries) {
+  slots_.clear();
+  count_ = 0;
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (Find(entries, entries[i].key) == npos) Add(entries, i);
 }
 
 void IniDocument::Clear() {
@@ -74,32 +129,37 @@ void IniDocument::Parse(std::wstring_view text) {
       entry.key = Trim(std::wstring_view(line).substr(0, eq));
       entry.value = Trim(std::wstring_view(line).substr(eq + 1));
     }
-    auto& idx = index_.back().keys;
-    idx.emplace(FoldCase(entry.key), current->entries.size());  // first occurrence wins
+    auto& idx = index_.back();
+    const bool first = idx.Find(current->entries, entry.key) == npos;  // the first occurrence wins
     current->entries.push_back(std::move(entry));
+    if (first) idx.Add(current->entries, current->entries.size() - 1);
   }
   Changed();
 }
 
 std::wstring IniDocument::Serialize() const {
   std::wstring out;
+  SerializeTo([&](std::wstring_view piece) { out += piece; });
+  return out;
+}
+
+void IniDocument::SerializeTo(const std::function<void(std::wstring_view)>& write) const {
   bool first = true;
   for (const auto& s : sections_) {
-    if (!first) out += L"\r\n";
+    if (!first) write(L"\r\n");
     first = false;
-    out += L"[";
-    out += s.name;
-    out += L"]\r\n";
+    write(L"[");
+    write(s.name);
+    write(L"]\r\n");
     for (const auto& e : s.entries) {
-      out += e.key;
+      write(e.key);
       if (e.hasValue) {
-        out += L"=";
-        out += e.value;
+        write(L"=");
+        write(e.value);
       }
-      out += L"\r\n";
+      write(L"\r\n");
     }
   }
-  return out;
 }
 
 size_t IniDocument::FindSectionIndex(std::wstring_view section) const {
@@ -120,10 +180,8 @@ IniDocument::Section* IniDocument::FindSectionMutable(std::wstring_view section)
 const std::wstring* IniDocument::Find(std::wstring_view section, std::wstring_view key) const {
   size_t s = FindSectionIndex(section);
   if (s == npos) return nullptr;
-  const auto& keys = index_[s].keys;
-  auto it = keys.find(FoldCase(key));
-  if (it == keys.end()) return nullptr;
-  return &sections_[s].entries[it->second].value;
+  const size_t e = index_[s].Find(sections_[s].entries, key);
+  return e == npos ? nullptr : &sections_[s].entries[e].value;
 }
 
 std::wstring IniDocument::ReadString(std::wstring_view section, std::wstring_view key, std::wstring_view fallback) const {
@@ -175,17 +233,16 @@ void IniDocument::WriteString(std::wstring_view section, std::wstring_view key, 
   Changed();
   Section& s = EnsureSection(section);
   const size_t si = static_cast<size_t>(&s - sections_.data());
-  auto& keys = index_[si].keys;
-  std::wstring folded = FoldCase(key);
-  auto it = keys.find(folded);
-  if (it != keys.end()) {
-    Entry& e = s.entries[it->second];
+  auto& idx = index_[si];
+  const size_t found = idx.Find(s.entries, key);
+  if (found != npos) {
+    Entry& e = s.entries[found];
     e.value.assign(value);
     e.hasValue = true;
     return;
   }
-  keys.emplace(std::move(folded), s.entries.size());
   s.entries.push_back(Entry{std::wstring(key), std::wstring(value), true});
+  idx.Add(s.entries, s.entries.size() - 1);
 }
 
 void IniDocument::WriteInteger(std::wstring_view section, std::wstring_view key, int64_t value) {
@@ -196,12 +253,7 @@ void IniDocument::WriteBool(std::wstring_view section, std::wstring_view key, bo
   WriteString(section, key, value ? L"1" : L"0");
 }
 
-void IniDocument::ReindexSection(size_t s) {
-  auto& keys = index_[s].keys;
-  keys.clear();
-  const auto& entries = sections_[s].entries;
-  for (size_t i = 0; i < entries.size(); ++i) keys.emplace(FoldCase(entries[i].key), i);
-}
+void IniDocument::ReindexSection(size_t s) { index_[s].Rebuild(sections_[s].entries); }
 
 void IniDocument::ReindexAll() {
   sectionIndex_.clear();

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -20,9 +22,13 @@ class IniDocument {
     std::wstring value;
     bool hasValue = true;  // a line without "=" carries a name only
   };
+  // In blocks, not one array: a list of thousands of entries grows without
+  // copying itself into an ever larger array (and holding both meanwhile),
+  // and what Find returns stays where it is while entries are added.
+  using Entries = std::deque<Entry>;
   struct Section {
     std::wstring name;
-    std::vector<Entry> entries;
+    Entries entries;
   };
 
   IniDocument() = default;
@@ -38,6 +44,9 @@ class IniDocument {
   void Parse(std::wstring_view text);
   // Lines joined with CR LF, a blank line between sections.
   [[nodiscard]] std::wstring Serialize() const;
+  // The same text in pieces, in order: a large document is written without
+  // being held a second time as one text.
+  void SerializeTo(const std::function<void(std::wstring_view)>& write) const;
   void Clear();
 
   [[nodiscard]] const std::wstring* Find(std::wstring_view section, std::wstring_view key) const;
@@ -64,8 +73,22 @@ class IniDocument {
   void EraseSection(std::wstring_view section);
 
  private:
-  struct SectionIndex {
-    std::unordered_map<std::wstring, size_t> keys;  // folded key -> first entry
+  // A section's keys, without regard to case, to the first entry with each:
+  // an open-addressing table of entry numbers that finds the key in the
+  // entries themselves, four bytes a slot (a node per key with a folded copy
+  // of it would weigh more than many a short entry).
+  class SectionIndex {
+   public:
+    [[nodiscard]] size_t Find(const Entries& entries, std::wstring_view key) const;
+    // Indexes entries[i], whose key is not indexed yet.
+    void Add(const Entries& entries, size_t i);
+    // Indexes every entry again; of equal keys the first counts.
+    void Rebuild(const Entries& entries);
+
+   private:
+    void Grow(const Entries& entries);
+    std::vector<uint32_t> slots_;  // entry number + 1; 0 is free
+    size_t count_ = 0;
   };
   [[nodiscard]] Section* FindSectionMutable(std::wstring_view section);
   [[nodiscard]] size_t FindSectionIndex(std::wstring_view section) const;

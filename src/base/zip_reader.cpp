@@ -3,8 +3,13 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <unordered_set>
 
 #include "base/path_rules.h"
@@ -22,7 +27,8 @@ constexpr size_t kEocdSize = 22;
 constexpr size_t kCentralSize = 46;
 constexpr size_t kLocalSize = 30;
 constexpr size_t kInChunk = 256 * 1024;
-constexpr size_t kOutChunk = 1024 * 1024;  // output is written in pieces of at most 1 MiB
+constexpr size_t kOutChunk = ZipReader::kPieceSize;
+constexpr size_t kPiecesAhead = 2;  // inflated pieces waiting for the sink, at most
 constexpr uint64_t kMaxDeflateRatio = 1032;
 // Far beyond any real archive (millions of entries), but not an allocation
 // of the whole file because a damaged record says so.
@@ -123,6 +129,32 @@ bool IsSafeEntryName(std::wstring_view name) {
   }
   return true;
 }
+
+struct ZipReader::Buffers {
+  std::unique_ptr<unsigned char[]> in{new unsigned char[kInChunk]};
+  std::unique_ptr<unsigned char[]> out{new unsigned char[kOutChunk]};
+  z_stream zs{};
+  bool inflating = false;  // zs holds an inflate state: reset, not made again
+
+  ~Buffers() {
+    if (inflating) inflateEnd(&zs);
+  }
+  // A fresh raw-deflate state; false when zlib cannot make one.
+  bool StartInflate() {
+    if (inflating) {
+      // Input left over from the previous entry is not this entry's.
+      zs.next_in = nullptr;
+      zs.avail_in = 0;
+      return inflateReset(&zs) == Z_OK;
+    }
+    std::memset(&zs, 0, sizeof zs);
+    inflating = inflateInit2(&zs, -MAX_WBITS) == Z_OK;
+    return inflating;
+  }
+};
+
+ZipReader::ZipReader() = default;
+ZipReader::~ZipReader() = default;
 
 ZipError ZipReader::Open(ByteSource& source) {
   source_ = &source;
@@ -266,9 +298,11 @@ ZipError ZipReader::Extract(const ZipEntry& entry, ByteSink& sink) {
   const uint64_t end = entry.regionEnd ? entry.regionEnd : centralStart_;
   if (dataStart > end || entry.compressedSize > end - dataStart) return ZipError::Corrupt;
 
+  if (!buffers_) buffers_ = std::make_unique<Buffers>();
+  Buffers& b = *buffers_;
+  unsigned char* const in = b.in.get();
   uLong crc = crc32(0L, Z_NULL, 0);
   uint64_t written = 0;
-  std::unique_ptr<unsigned char[]> in(new unsigned char[kInChunk]);
 
   if (entry.method == 0) {
     if (entry.compressedSize != entry.uncompressedSize) return ZipError::Corrupt;
@@ -276,22 +310,17 @@ ZipError ZipReader::Extract(const ZipEntry& entry, ByteSink& sink) {
     uint64_t off = dataStart;
     while (left > 0) {
       size_t n = static_cast<size_t>(std::min<uint64_t>(left, kInChunk));
-      if (!source_->ReadAt(off, in.get(), n)) return ZipError::ReadFailed;
-      crc = crc32(crc, in.get(), static_cast<uInt>(n));
-      if (!sink.Write(in.get(), n)) return ZipError::WriteFailed;
+      if (!source_->ReadAt(off, in, n)) return ZipError::ReadFailed;
+      crc = crc32(crc, in, static_cast<uInt>(n));
+      if (!sink.Write(in, n)) return ZipError::WriteFailed;
       off += n;
       left -= n;
       written += n;
     }
   } else {
-    z_stream zs;
-    std::memset(&zs, 0, sizeof zs);
-    if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) return ZipError::DataError;
-    struct Closer {
-      z_stream* z;
-      ~Closer() { inflateEnd(z); }
-    } closer{&zs};
-    std::unique_ptr<unsigned char[]> out(new unsigned char[kOutChunk]);
+    if (!b.StartInflate()) return ZipError::DataError;
+    z_stream& zs = b.zs;
+    unsigned char* const out = b.out.get();
     uint64_t left = entry.compressedSize;
     uint64_t off = dataStart;
     bool ended = false;
@@ -299,13 +328,13 @@ ZipError ZipReader::Extract(const ZipEntry& entry, ByteSink& sink) {
       if (zs.avail_in == 0) {
         if (left == 0) return ZipError::DataError;  // stream ends before its end marker
         size_t n = static_cast<size_t>(std::min<uint64_t>(left, kInChunk));
-        if (!source_->ReadAt(off, in.get(), n)) return ZipError::ReadFailed;
+        if (!source_->ReadAt(off, in, n)) return ZipError::ReadFailed;
         off += n;
         left -= n;
-        zs.next_in = in.get();
+        zs.next_in = in;
         zs.avail_in = static_cast<uInt>(n);
       }
-      zs.next_out = out.get();
+      zs.next_out = out;
       zs.avail_out = static_cast<uInt>(kOutChunk);
       int rc = inflate(&zs, Z_NO_FLUSH);
       if (rc == Z_STREAM_END) ended = true;
@@ -315,8 +344,8 @@ ZipError ZipReader::Extract(const ZipEntry& entry, ByteSink& sink) {
       if (produced) {
         // Never write more than the entry declares: a bomb stops here.
         if (produced > entry.uncompressedSize - written) return ZipError::DataError;
-        crc = crc32(crc, out.get(), static_cast<uInt>(produced));
-        if (!sink.Write(out.get(), produced)) return ZipError::WriteFailed;
+        crc = crc32(crc, out, static_cast<uInt>(produced));
+        if (!sink.Write(out, produced)) return ZipError::WriteFailed;
         written += produced;
       }
     }
@@ -324,6 +353,108 @@ ZipError ZipReader::Extract(const ZipEntry& entry, ByteSink& sink) {
   if (written != entry.uncompressedSize) return ZipError::DataError;
   if (static_cast<uint32_t>(crc) != entry.crc32) return ZipError::CrcMismatch;
   return ZipError::None;
+}
+
+namespace {
+
+// The pieces between the inflating thread and the writing one: a few
+// buffers that go round, so the memory does not grow with the entry.
+class PieceQueue {
+ public:
+  PieceQueue() {
+    for (auto& p : pieces_) p.data.reset(new unsigned char[kOutChunk]);
+    for (auto& p : pieces_) free_.push_back(&p);
+  }
+
+  // Producer side: a copy of the data as the next piece; false once the
+  // consumer has stopped.
+  bool Put(const void* data, size_t len) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return stopped_ || !free_.empty(); });
+    if (stopped_) return false;
+    Piece* p = free_.front();
+    free_.pop_front();
+    lock.unlock();
+    std::memcpy(p->data.get(), data, len);
+    p->size = len;
+    lock.lock();
+    full_.push_back(p);
+    changed_.notify_all();
+    return true;
+  }
+  void Finish() {
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    changed_.notify_all();
+  }
+
+  // Consumer side: the next piece, or nullptr after the last one.
+  struct Piece {
+    std::unique_ptr<unsigned char[]> data;
+    size_t size = 0;
+  };
+  Piece* Take() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return finished_ || !full_.empty(); });
+    if (full_.empty()) return nullptr;
+    Piece* p = full_.front();
+    full_.pop_front();
+    return p;
+  }
+  void Give(Piece* p) {
+    std::lock_guard lock(mutex_);
+    free_.push_back(p);
+    changed_.notify_all();
+  }
+  // The consumer gives up: the producer's next Put fails.
+  void Stop() {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  Piece pieces_[kPiecesAhead];
+  std::deque<Piece*> free_, full_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool finished_ = false, stopped_ = false;
+};
+
+class QueueSink : public ByteSink {
+ public:
+  explicit QueueSink(PieceQueue& q) : q_(q) {}
+  bool Write(const void* data, size_t len) override { return q_.Put(data, len); }
+
+ private:
+  PieceQueue& q_;
+};
+
+}  // namespace
+
+ZipError ZipReader::ExtractAhead(const ZipEntry& entry, ByteSink& sink) {
+  PieceQueue queue;
+  ZipError inflated = ZipError::None;
+  std::thread reader;
+  try {
+    reader = std::thread([&] {
+      QueueSink pieces(queue);
+      inflated = Extract(entry, pieces);
+      queue.Finish();
+    });
+  } catch (const std::system_error&) {
+    return Extract(entry, sink);  // no second thread to be had: all on this one
+  }
+  bool written = true;
+  while (PieceQueue::Piece* p = queue.Take()) {
+    written = written && sink.Write(p->data.get(), p->size);
+    queue.Give(p);
+    if (!written) queue.Stop();
+  }
+  reader.join();
+  // The sink's own failure comes first: the reader only saw it stop.
+  if (!written) return ZipError::WriteFailed;
+  return inflated;
 }
 
 }  // namespace ek

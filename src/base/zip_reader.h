@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,11 @@ enum class ZipError {
 
 class ZipReader {
  public:
+  ZipReader();
+  ~ZipReader();
+  ZipReader(const ZipReader&) = delete;
+  ZipReader& operator=(const ZipReader&) = delete;
+
   // Reads the central directory. The source must outlive the reader.
   // Archives whose entries overlap, share a name (ignoring case) or declare
   // sizes their data cannot have are refused as Corrupt.
@@ -62,15 +68,27 @@ class ZipReader {
   [[nodiscard]] const std::vector<ZipEntry>& Entries() const { return entries_; }
   // First entry with exactly this name ("\" and "/" equivalent).
   [[nodiscard]] const ZipEntry* Find(std::wstring_view name) const;
-  // Streams the uncompressed data of the entry into the sink.
+  // Streams the uncompressed data of the entry into the sink, in pieces of
+  // at most kPieceSize bytes.
   [[nodiscard]] ZipError Extract(const ZipEntry& entry, ByteSink& sink);
+  // The same, with the reading and inflating done on a second thread a few
+  // pieces ahead of the sink, which is written on the calling thread in the
+  // same order: the processor and the disk work at the same time. Worth its
+  // thread for large entries only.
+  [[nodiscard]] ZipError ExtractAhead(const ZipEntry& entry, ByteSink& sink);
+
+  static constexpr size_t kPieceSize = 512 * 1024;
 
  private:
   [[nodiscard]] ZipError CheckLayout();
+  struct Buffers;
 
   ByteSource* source_ = nullptr;
   uint64_t centralStart_ = 0;  // entry data must lie before the central directory
   std::vector<ZipEntry> entries_;
+  // The read buffer, the output piece and the inflate state, made on the
+  // first extraction and kept for the next ones.
+  std::unique_ptr<Buffers> buffers_;
 };
 
 }  // namespace ek

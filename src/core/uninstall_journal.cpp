@@ -5,6 +5,18 @@
 #include "core/setup_state.h"
 
 namespace ek {
+namespace {
+
+ListChangeObserver g_observer = nullptr;
+
+void WriteEntry(IniDocument& ini, std::wstring_view section, std::wstring_view key, std::wstring_view value) {
+  ini.WriteString(section, key, value);
+  if (g_observer) g_observer(section, key, value);
+}
+
+}  // namespace
+
+void ObserveListChanges(ListChangeObserver observer) { g_observer = observer; }
 
 int64_t NextListKey(const IniDocument& doc, std::wstring_view section) {
   const IniDocument::Section* s = doc.GetSection(section);
@@ -44,7 +56,7 @@ void AddToUninstallList(std::wstring_view section, std::wstring_view value) {
   } else {
     key = s.UpdateMode ? n : static_cast<int64_t>(ini.KeyCount(section));
   }
-  ini.WriteString(section, ToText(key), v);
+  WriteEntry(ini, section, ToText(key), v);
 }
 
 void KeepRegistryKey(const uninstall::RegistryKeyEntry& key) {
@@ -58,7 +70,7 @@ void KeepRegistryKey(const uninstall::RegistryKeyEntry& key) {
   std::vector<std::wstring> emptied;
   for (const auto& e : sec->entries)
     if (!e.value.empty() && path.find(e.value) != std::wstring::npos) emptied.push_back(e.key);
-  for (const auto& k : emptied) ini.WriteString(section, k, L"");
+  for (const auto& k : emptied) WriteEntry(ini, section, k, L"");
 }
 
 }  // namespace ek

@@ -25,6 +25,12 @@ void AddToUninstallList(const uninstall::List<Entry>& list, const std::type_iden
 // that the uninstaller keeps a key that holds a value not to be removed.
 void KeepRegistryKey(const uninstall::RegistryKeyEntry& key);
 
+// Told of every change that AddToUninstallList and KeepRegistryKey make to
+// the information file, right after it is made: the installation keeps a
+// copy on disk through it that outlives the process (install_journal.h).
+using ListChangeObserver = void (*)(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+void ObserveListChanges(ListChangeObserver observer);  // nullptr: nobody
+
 // The first free key number of a taken-over section: last key + 1 (or the key
 // count when the last key is not a number); 0 for an empty section.
 int64_t NextListKey(const IniDocument& doc, std::wstring_view section);

@@ -1,9 +1,9 @@
 #include "install/file_install.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "base/file_record.h"
@@ -23,6 +23,7 @@
 #include "core/setup_state.h"
 #include "install/folder_tree.h"
 #include "install/install_driver.h"
+#include "install/install_journal.h"
 #include "install/uninstall_info.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
@@ -64,7 +65,14 @@ struct DataArchive {
   platform::File file;
   std::unique_ptr<platform::FileByteSource> source;
   ZipReader zip;
-  std::unordered_map<std::wstring, size_t> byName;
+  // The entries named by a record number (decimal, as the record's key),
+  // sorted by it: eight bytes a file. Folder records have no entry, so the
+  // numbers need not be dense.
+  struct Numbered {
+    uint32_t number;
+    uint32_t entry;
+  };
+  std::vector<Numbered> byNumber;
 
   // The reason it cannot be read, when the file opens but the archive is
   // refused: the package is damaged.
@@ -76,14 +84,25 @@ struct DataArchive {
     refused = zip.Open(*source);
     if (refused != ZipError::None) return false;
     const auto& entries = zip.Entries();
-    byName.reserve(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i) byName.emplace(entries[i].name, i);
+    byNumber.clear();
+    byNumber.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+      // The record's text form exactly: "7", never "07" or "+7".
+      const std::wstring& name = entries[i].name;
+      const auto n = ParseUnsignedDecimal(name);
+      if (n && *n < UINT32_MAX && ToText(static_cast<int64_t>(*n)) == name)
+        byNumber.push_back({static_cast<uint32_t>(*n), static_cast<uint32_t>(i)});
+    }
+    // Of equal names the first entry counts.
+    std::stable_sort(byNumber.begin(), byNumber.end(),
+                     [](const Numbered& a, const Numbered& b) { return a.number < b.number; });
     return true;
   }
   const ZipEntry* Entry(size_t record) const {
-    auto it = byName.find(ToText(static_cast<int64_t>(record)));
-    if (it != byName.end()) return &zip.Entries()[it->second];
-    return nullptr;
+    const auto it = std::lower_bound(byNumber.begin(), byNumber.end(), record,
+                                     [](const Numbered& a, size_t n) { return a.number < n; });
+    if (it == byNumber.end() || it->number != record) return nullptr;
+    return &zip.Entries()[it->entry];
   }
   void Close() {
     source.reset();
@@ -102,6 +121,44 @@ struct ExtractFailure {
   ZipError damage = ZipError::None;  // not None: the archive, not the disk, failed
 };
 
+// Pending window messages at most every few hundredths of a second: often
+// enough for the window to repaint and a close request to come through,
+// without a round trip to the window system for each of thousands of small
+// files.
+class MessagePacer {
+ public:
+  void Pump() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(20)) return;
+    last_ = now;
+    host().Pump();
+  }
+
+ private:
+  std::chrono::steady_clock::time_point last_{};
+};
+
+MessagePacer g_pacer;
+
+// A file being written, with the window kept alive between its pieces.
+class PacedFileSink : public ByteSink {
+ public:
+  explicit PacedFileSink(platform::File& file) : file_(file) {}
+  bool Write(const void* data, size_t len) override {
+    if (!file_.Write(data, len)) return false;
+    g_pacer.Pump();
+    return true;
+  }
+
+ private:
+  platform::File& file_;
+};
+
+// Entries from this size on are inflated on a second thread while the
+// written pieces go to the disk; a smaller one is done before a thread
+// would have started.
+constexpr uint64_t kInflateAheadFrom = 1024 * 1024;
+
 // Writes one entry to an exact path, with the stored time and attributes.
 [[nodiscard]] bool ExtractEntryTo(DataArchive& a, const ZipEntry& e, const std::wstring& dest, bool setTime, bool setAttributes,
                     ExtractFailure* failure = nullptr) {
@@ -110,26 +167,31 @@ struct ExtractFailure {
     if (failure) failure->cause = FailureCause();
     return false;
   }
-  platform::FileByteSink sink(out);
-  const ZipError err = a.zip.Extract(e, sink);
+  PacedFileSink sink(out);
+  const ZipError err = e.uncompressedSize >= kInflateAheadFrom ? a.zip.ExtractAhead(e, sink) : a.zip.Extract(e, sink);
   if (failure) {
     if (err == ZipError::WriteFailed) failure->cause = FailureCause();
     else if (err != ZipError::None) failure->damage = err;
   }
-  out.Close();
   if (err != ZipError::None) {
+    out.Close();
     // A damaged entry must not leave a file that looks installed; what
     // cannot be deleted is replaced or reported by the caller.
     Ignore(platform::DeleteFileAt(dest));
     return false;
   }
-  // A time or attributes that cannot be set leave the file installed as it is.
-  if (setTime) {
-    if (auto t = platform::DosTimeToFileTime(e.dosDate, e.dosTime)) Ignore(platform::SetLastWriteTime(dest, *t));
-  }
-  if (setAttributes && e.HostIsDos()) {
-    uint32_t attrs = e.externalAttributes & 0x27;  // read-only, hidden, system, archive
-    Ignore(platform::SetAttributes(dest, attrs ? attrs : platform::kAttrNormal));
+  std::optional<uint64_t> time;
+  std::optional<uint32_t> attributes;
+  if (setTime) time = platform::DosTimeToFileTime(e.dosDate, e.dosTime);
+  if (setAttributes && e.HostIsDos()) attributes = e.externalAttributes & 0x27;  // read-only, hidden, system, archive
+  // Both through the open file, in one call; when that is refused, each on
+  // its own by the path. A time or attributes that cannot be set leave the
+  // file installed as it is.
+  const bool stamped = out.SetTimeAndAttributes(time, attributes);
+  out.Close();
+  if (!stamped) {
+    if (time) Ignore(platform::SetLastWriteTime(dest, *time));
+    if (attributes) Ignore(platform::SetAttributes(dest, *attributes ? *attributes : platform::kAttrNormal));
   }
   return true;
 }
@@ -234,21 +296,33 @@ class FileStage {
     bool recordIt = record.RecordForUninstall();
     const bool folderRecord = d.back() == L'\\';
     const std::wstring xd = ExtendedPath(d);
+    // Whether the destination is known not to be there: then nothing needs
+    // to look for it again before the copy.
+    bool absent = true;
 
     if (!folderRecord) {
       host().SetProgress(30 + static_cast<int>(std::lround(static_cast<double>(i) * 70.0 / total_)));
-      host().Pump();
+      g_pacer.Pump();
       if (platform::FileExists(xd)) {
         if (recordIt && settings_.keepExistingOutOfList) recordIt = false;
-        if (!ClearExistingFile(i, d, xd, record.Overwrite())) return;
+        if (!ClearExistingFile(i, d, xd, record.Overwrite(), absent)) return;
       }
     }
-    if (folderRecord || !platform::DirectoryExists(ExtendedPath(FolderPart(d)))) {
+    if (folderRecord || !FolderExists(FolderPart(d))) {
       if (!CreateFoldersFor(d, raw, recordIt)) return;
     }
     if (folderRecord) return;
-    FreeFileInTheWay(d, xd);
-    CopyWithRetry(i, d, xd, recordIt);
+    if (!absent) FreeFileInTheWay(d, xd);
+    CopyWithRetry(i, d, xd, recordIt, absent);
+  }
+
+  // Files of one folder follow each other: the folder found or made for the
+  // previous file is not looked for again.
+  bool FolderExists(const std::wstring& folder) {
+    if (!knownFolder_.empty() && folder == knownFolder_) return true;
+    if (!platform::DirectoryExists(ExtendedPath(folder))) return false;
+    knownFolder_ = folder;
+    return true;
   }
 
   // The mode for a file that exists, once asked or compared: Replace, Keep
@@ -283,9 +357,11 @@ class FileStage {
     return newer ? OverwriteMode::Replace : OverwriteMode::Keep;
   }
 
-  // False when the existing file stays and the record ends.
-  bool ClearExistingFile(int i, const std::wstring& d, const std::wstring& xd, OverwriteMode mode) {
+  // False when the existing file stays and the record ends; `absent` tells
+  // whether it is gone.
+  bool ClearExistingFile(int i, const std::wstring& d, const std::wstring& xd, OverwriteMode mode, bool& absent) {
     auto& s = State();
+    absent = false;
     switch (Decide(i, d, xd, mode)) {
       case OverwriteMode::Keep:
         if (!settings_.registerSkippedFiles) DropOthersEntries(d);
@@ -294,7 +370,7 @@ class FileStage {
         // Both may fail: a file that stays is freed and replaced below, and
         // its failure reported there.
         if (s.BackupFiles) Ignore(platform::CopyFileTo(xd, s.SetupTempDir + L"\\" + FileNamePart(d) + L"ekbackup", true));
-        Ignore(platform::DeleteFileAt(xd));
+        absent = platform::DeleteFileAt(xd);
         return true;
       default:
         return true;
@@ -307,7 +383,10 @@ class FileStage {
     const auto failed = CreateMissingFolders(d, FolderScanStart(d), [&](const std::wstring& folder) {
       if (s.CreateUninstaller && recordIt) AddToUninstallList(uninstall::kFolders, {folder});
     });
-    if (!failed) return true;
+    if (!failed) {
+      knownFolder_ = FolderPart(d);
+      return true;
+    }
     const std::wstring& folder = *failed;
     LogFailure(L"Error creating folder: " + folder, FailureCause());
     const std::wstring e = LangText(L"Messages", 13);
@@ -345,21 +424,25 @@ class FileStage {
   }
 
   // The entry to its destination, as often as the user asks to retry.
-  void CopyWithRetry(int i, const std::wstring& d, const std::wstring& xd, bool recordIt) {
+  void CopyWithRetry(int i, const std::wstring& d, const std::wstring& xd, bool recordIt, bool absent) {
     auto& s = State();
     while (true) {
       // A file that cannot be deleted makes the extraction fail, which is reported.
-      if (platform::FileExists(xd)) Ignore(platform::DeleteFileAt(xd));
+      if (!absent && platform::FileExists(xd)) Ignore(platform::DeleteFileAt(xd));
+      absent = false;  // a retry looks again
       const ZipEntry* e = archive_.Entry(static_cast<size_t>(i));
       ExtractFailure failure;
+      // Named before it is written: a file cut short by a kill is known.
+      if (e) JournalFileAhead(d);
       if (e && ExtractEntryTo(archive_, *e, xd, settings_.setModifyTime, settings_.setAttributes, &failure)) {
         // Only a courtesy to tools that look at creation times.
         if (settings_.stampCreation) Ignore(platform::SetCreationTimeNow(xd));
         if (s.CreateUninstaller && recordIt) AddToUninstallList(uninstall::kFiles, {d});
-        host().Pump();
+        g_pacer.Pump();
         if (total_ < 50) platform::SleepMs(100);
         return;
       }
+      JournalFileAhead(std::wstring());  // what is there now is not the setup's half
       LogFailure(L"Unable to create file: " + d, failure.cause);
       // A disk can be freed and a program closed; a damaged package stays
       // damaged, and the log says so.
@@ -396,6 +479,7 @@ class FileStage {
   const int total_;
   const int sourceFiles_;
   std::optional<OverwriteMode> remembered_;  // Yes to All or No to All
+  std::wstring knownFolder_;                 // the folder of the last file, which exists
 };
 
 }  // namespace
@@ -452,9 +536,21 @@ void InstallFiles() {
     FailDataArchive();
   }
   g_archive = &archive;
+  BatchInstallJournal(true);
   FileStage(archive).Run();
+  JournalFileAhead(std::wstring());  // the last file is complete
+  BatchInstallJournal(false);
   archive.Close();
   g_archive = nullptr;
+}
+
+bool UnpackArchiveEntry(const std::wstring& archivePath, size_t index, const std::wstring& dest) {
+  DataArchive archive;
+  if (!archive.Open(archivePath)) return false;
+  const ZipEntry* e = archive.Entry(index);
+  const bool ok = e && ExtractEntryTo(archive, *e, dest, false, false);
+  archive.Close();
+  return ok;
 }
 
 }  // namespace ek

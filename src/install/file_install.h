@@ -22,5 +22,7 @@ void UnpackUninstallerForRollback();
 // ways out of an installation end the process without unwinding, and an
 // open copy could not be deleted with the temporary folder.
 void ReleaseDataArchive();
+// Unpacks the entry of a record number from a data archive to a file.
+[[nodiscard]] bool UnpackArchiveEntry(const std::wstring& archivePath, size_t index, const std::wstring& dest);
 
 }  // namespace ek

@@ -1,6 +1,7 @@
 #include "install/folder_tree.h"
 
 #include "config/utilities.h"
+#include "install/install_journal.h"
 #include "platform/file_system.h"
 
 namespace ek {
@@ -19,6 +20,9 @@ std::optional<std::wstring> CreateMissingFolders(const std::wstring& path, size_
     if (path[p] != L'\\') continue;
     const std::wstring folder = path.substr(0, p);
     if (folder.empty() || platform::DirectoryExists(ExtendedPath(folder))) continue;
+    // Named before it exists: a setup killed right after leaves no folder
+    // that nobody knows about.
+    JournalFolderAhead(folder);
     if (!platform::CreateDirectoryOne(ExtendedPath(folder))) return folder;
     if (created) created(folder);
   }

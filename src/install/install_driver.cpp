@@ -1,5 +1,7 @@
 #include "install/install_driver.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "actions/command_list.h"
@@ -19,6 +21,7 @@
 #include "install/environment_action.h"
 #include "install/file_install.h"
 #include "install/ini_action.h"
+#include "install/install_journal.h"
 #include "install/others_action.h"
 #include "install/registry_action.h"
 #include "install/shortcut_action.h"
@@ -46,7 +49,7 @@ std::wstring TempInfoPath() { return State().SetupTempDir + L"\\" + std::wstring
 void SaveUninstallIni() {
   auto& s = State();
   if (!s.UninstallIni) return;
-  if (platform::WriteTextFile(TempInfoPath(), s.UninstallIni->Serialize(), TextEncoding::Utf8Bom)) return;
+  if (WriteInformationFile(TempInfoPath(), *s.UninstallIni)) return;
   LogFailure(L"Unable to write file: " + TempInfoPath(), FailureCause());
   s.HadErrors = true;
 }
@@ -117,6 +120,14 @@ void DropRecordedCommands() {
     s.UninstallIni->EraseSection(list->section);
 }
 
+// Large blocks for a large archive, but never so large that the bar would
+// skip one of its 30 steps: a block is at most a sixty-fourth of the archive.
+size_t CopyBlockSize(uint64_t total) {
+  constexpr size_t kSmallest = 4096, kLargest = 1024 * 1024;
+  const uint64_t share = (total / 64) & ~static_cast<uint64_t>(kSmallest - 1);
+  return static_cast<size_t>(std::clamp<uint64_t>(share, kSmallest, kLargest));
+}
+
 // The copy of the data archive; false when it could not be made. Its files
 // are closed when it returns, so that a failure can clean up after it.
 [[nodiscard]] bool CopyDataArchiveOut() {
@@ -134,11 +145,12 @@ void DropRecordedCommands() {
     LogFailure(L"Unable to create file: " + copy, FailureCause());
     return false;
   }
-  std::vector<char> buf(4096);
   uint64_t copied = 0;
   const uint64_t total = s.DataArchiveSize;
+  const size_t block = CopyBlockSize(total);
+  std::vector<char> buf(block);
   while (true) {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(4096, total - copied));
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(block, total - copied));
     auto got = own.Read(buf.data(), want);
     // A short read inside the archive is a damaged package, not its end.
     if (!got || *got != want) {
@@ -151,7 +163,7 @@ void DropRecordedCommands() {
     }
     copied += *got;
     if (total > 0) host().SetProgress(static_cast<int>(std::lround(static_cast<double>(copied) * 30.0 / static_cast<double>(total))));
-    if (*got < 4096) return true;
+    if (*got < block) return true;
   }
 }
 
@@ -360,33 +372,60 @@ void Finish() {
   if (!s.Silent && SetupBool(L"Beep")) platform::BeepOk();
 }
 
-using InstallStep = void (*)();
+struct InstallStep {
+  const wchar_t* name;
+  void (*run)();
+};
 constexpr InstallStep kInstallSteps[] = {
-    &Start,
-    &ShowInstallScreen,
-    &ResetInstallState,
-    &OpenInformationFile,
-    &DropRecordedCommands,
-    &WriteUninstallGeneralKeys,
-    &CopyDataArchive,
-    &CopyFiles,
-    &CreateShortcuts,
-    &RecordInformationFile,
-    &ExternalDataPackage,
-    &CreateAssociations,
-    &WriteRegistryValues,
-    &WriteIniValues,
-    &UpdaterStartupEntry,
-    &LaunchOnStartupEntry,
-    &SetEnvironment,
-    &RegisterComponents,
-    &RunCommands,
-    &AppPaths,
-    &RegisterProduct,
-    &SaveInformationFile,
-    &HandOverInformationFile,
-    &ScheduleUpdater,
-    &Finish,
+    {L"Start", &Start},
+    {L"ShowInstallScreen", &ShowInstallScreen},
+    {L"ResetInstallState", &ResetInstallState},
+    {L"RecoverInterruptedInstallations", &RecoverInterruptedInstallations},
+    {L"OpenInformationFile", &OpenInformationFile},
+    {L"DropRecordedCommands", &DropRecordedCommands},
+    {L"WriteUninstallGeneralKeys", &WriteUninstallGeneralKeys},
+    {L"StartInstallJournal", &StartInstallJournal},
+    {L"CopyDataArchive", &CopyDataArchive},
+    {L"CopyFiles", &CopyFiles},
+    {L"CreateShortcuts", &CreateShortcuts},
+    {L"RecordInformationFile", &RecordInformationFile},
+    {L"ExternalDataPackage", &ExternalDataPackage},
+    {L"CreateAssociations", &CreateAssociations},
+    {L"WriteRegistryValues", &WriteRegistryValues},
+    {L"WriteIniValues", &WriteIniValues},
+    {L"UpdaterStartupEntry", &UpdaterStartupEntry},
+    {L"LaunchOnStartupEntry", &LaunchOnStartupEntry},
+    {L"SetEnvironment", &SetEnvironment},
+    {L"RegisterComponents", &RegisterComponents},
+    {L"RunCommands", &RunCommands},
+    {L"AppPaths", &AppPaths},
+    {L"RegisterProduct", &RegisterProduct},
+    {L"SaveInformationFile", &SaveInformationFile},
+    {L"HandOverInformationFile", &HandOverInformationFile},
+    {L"EndInstallJournal", &EndInstallJournal},
+    {L"ScheduleUpdater", &ScheduleUpdater},
+    {L"Finish", &Finish},
+};
+
+// With EK_STEP_TIMES naming a file, each step's name, wall time in
+// milliseconds and the peak working set in KiB so far go there, one line
+// each, as soon as the step ends: where an installation spends its time and
+// its memory, for the benchmarks.
+class StepTimes {
+ public:
+  StepTimes() : path_(platform::EnvironmentValue(L"EK_STEP_TIMES")) {}
+  void Done(const wchar_t* step) {
+    if (path_.empty()) return;
+    const auto now = std::chrono::steady_clock::now();
+    text_ += std::wstring(step) + L"\t" + ToText(std::chrono::duration_cast<std::chrono::milliseconds>(now - last_).count()) +
+             L"\t" + ToTextUnsigned(platform::ProcessWorkingSet().peak / 1024) + L"\r\n";
+    last_ = now;
+    Ignore(platform::WriteTextFile(path_, text_, TextEncoding::Utf8));  // only a measurement
+  }
+
+ private:
+  std::wstring path_, text_;
+  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace
@@ -399,6 +438,7 @@ std::wstring InstalledInfoFilePath() {
 void FailDataArchive() {
   auto& s = State();
   ReleaseDataArchive();
+  EndInstallJournal();  // nothing has been installed
   ReleaseDocuments();
   s.UninstallIni.reset();
   if (!s.Relaunched) FinalCleanup();
@@ -420,6 +460,8 @@ void AbortInstall(bool fromFileStage) {
     if (platform::FileExists(uninstaller))
       RunProcess(nullptr, uninstaller, L"/T /S /R", platform::kSwShowNormal, true, false, true);
   }
+  // Rolled back, or an update left as it is: nothing for a later run to finish.
+  EndInstallJournal();
   s.HadErrors = true;
   WriteLog(L"ExitCode=9");
   if (!s.Relaunched) FinalCleanup();
@@ -427,7 +469,11 @@ void AbortInstall(bool fromFileStage) {
 }
 
 void RunInstallation() {
-  for (InstallStep step : kInstallSteps) step();
+  StepTimes times;
+  for (const InstallStep& step : kInstallSteps) {
+    step.run();
+    times.Done(step.name);
+  }
 }
 
 }  // namespace ek

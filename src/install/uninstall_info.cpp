@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "base/uninstall_entries.h"
 #include "config/variables.h"
+#include "platform/file_system.h"
 
 namespace ek {
 
@@ -22,6 +23,16 @@ bool IsSystemFolder(const std::wstring& dir) {
 }
 
 }  // namespace
+
+bool WriteInformationFile(const std::wstring& path, const IniDocument& info, std::wstring_view header) {
+  platform::Utf8FileWriter out;
+  if (!out.Create(path, true)) return false;
+  out.Write(header);
+  info.SerializeTo([&](std::wstring_view piece) { out.Write(piece); });
+  return out.Close();
+}
+
+std::wstring InformationFileGuid() { return ExpandVariables(PickLanguageText(SetupString(L"GUID"))); }
 
 void WriteUninstallGeneralKeys() {
   auto& s = State();
@@ -40,7 +51,7 @@ void WriteUninstallGeneralKeys() {
       for (int i = 0; i <= 33; ++i)
         u.WriteString(uninstall::kUpdater, ToText(i), uninstall::MessageLine(ExpandVariables(LangText(L"Updater", i))));
   }
-  u.WriteString(G, key::kGuid, ExpandVariables(PickLanguageText(SetupString(L"GUID"))));
+  u.WriteString(G, key::kGuid, InformationFileGuid());
   u.WriteBool(G, L"AllUsers", s.AllUsers);
   u.WriteBool(G, L"Admin", s.IsAdmin);
   u.WriteBool(G, key::kX64, s.Is64BitEngine);

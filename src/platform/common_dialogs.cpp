@@ -30,10 +30,14 @@ std::optional<std::wstring> ChooseFile(const OpenFileRequest& r) {
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.lpstrTitle = r.title.empty() ? nullptr : r.title.c_str();
   ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-  // comdlg32 and shell32 are loaded from the system folder when first used:
-  // imported, they bind their own dependencies before the program's first
-  // instruction, and Windows looks for some of those beside the setup file.
-  static const auto open = SystemFunction<decltype(&::GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW");
+  // The dialog's library, loaded from the system folder only when it is
+  // needed: imported, it would add several megabytes to every run's working
+  // set, for a dialog that few runs show, and bind its own dependencies
+  // before the program's first instruction, some of them looked for beside
+  // the setup file.
+  UniqueModule comdlg(::LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  using OpenFn = BOOL(WINAPI*)(OPENFILENAMEW*);
+  const auto open = comdlg ? reinterpret_cast<OpenFn>(reinterpret_cast<void*>(::GetProcAddress(comdlg.get(), "GetOpenFileNameW"))) : nullptr;
   if (!open || !open(&ofn)) return std::nullopt;
   return std::wstring(file.data());
 }

@@ -213,6 +213,41 @@ bool File::Write(const void* data, size_t len) {
   return true;
 }
 
+bool Utf8FileWriter::Create(const std::wstring& path, bool byteOrderMark) {
+  ok_ = file_.Create(path);
+  buffer_.clear();
+  if (byteOrderMark) buffer_ = "\xEF\xBB\xBF";
+  return ok_;
+}
+
+void Utf8FileWriter::Write(std::wstring_view text) {
+  if (!ok_) return;
+  buffer_ += WideToUtf8(text);
+  if (buffer_.size() >= 64 * 1024) ok_ = Flush();
+}
+
+bool Utf8FileWriter::Flush() {
+  const bool written = buffer_.empty() || file_.Write(buffer_.data(), buffer_.size());
+  buffer_.clear();
+  return written;
+}
+
+bool Utf8FileWriter::Close() {
+  if (ok_) ok_ = Flush();
+  file_.Close();
+  buffer_ = std::string();
+  return ok_;
+}
+
+bool File::SetTimeAndAttributes(std::optional<uint64_t> lastWrite, std::optional<uint32_t> attributes) {
+  if (!IsOpen()) return false;
+  if (!lastWrite && !attributes) return true;
+  FILE_BASIC_INFO info{};  // zero: the time or the attributes stay as they are
+  if (lastWrite) info.LastWriteTime.QuadPart = static_cast<LONGLONG>(*lastWrite);
+  if (attributes) info.FileAttributes = *attributes ? *attributes : FILE_ATTRIBUTE_NORMAL;
+  return ::SetFileInformationByHandle(impl_->handle.get(), FileBasicInfo, &info, sizeof info) != 0;
+}
+
 std::wstring FileVersionText(const std::wstring& path) {
   // version.dll is not a known DLL: imported, it would be looked for beside
   // the setup file first.

@@ -76,10 +76,31 @@ class File {
   [[nodiscard]] std::optional<size_t> Read(void* buffer, size_t len);
   [[nodiscard]] bool ReadAt(uint64_t offset, void* buffer, size_t len);
   [[nodiscard]] bool Write(const void* data, size_t len);
+  // The last-write time and the attributes through the open handle, in one
+  // call (nothing given: left as it is); cheaper than two calls by path.
+  [[nodiscard]] bool SetTimeAndAttributes(std::optional<uint64_t> lastWrite, std::optional<uint32_t> attributes);
 
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+};
+
+// A text file written in UTF-8 piece by piece through a buffer of bounded
+// size: a large text is never held whole a second time.
+class Utf8FileWriter {
+ public:
+  // Creates or replaces the file; with the byte-order mark when asked.
+  [[nodiscard]] bool Create(const std::wstring& path, bool byteOrderMark);
+  void Write(std::wstring_view text);
+  // Writes what is left; false when the file could not be created or any
+  // write failed.
+  [[nodiscard]] bool Close();
+
+ private:
+  [[nodiscard]] bool Flush();
+  File file_;
+  std::string buffer_;
+  bool ok_ = false;
 };
 
 // A file as a ZIP byte source.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <psapi.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -252,6 +253,13 @@ bool EnableShutdownPrivilege() {
 void SleepMs(uint32_t ms) { ::Sleep(ms); }
 void ExitNow(uint32_t code) { ::ExitProcess(code); }
 uint32_t CurrentProcessId() { return ::GetCurrentProcessId(); }
+
+WorkingSet ProcessWorkingSet() {
+  PROCESS_MEMORY_COUNTERS m{};
+  m.cb = sizeof m;
+  if (!::K32GetProcessMemoryInfo(::GetCurrentProcess(), &m, sizeof m)) return {};
+  return {m.WorkingSetSize, m.PeakWorkingSetSize};
+}
 
 std::wstring ErrorCodeText(uint32_t code) {
   wchar_t* msg = nullptr;

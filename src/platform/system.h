@@ -74,6 +74,12 @@ void RestrictDllSearch();
 void SleepMs(uint32_t ms);
 [[noreturn]] void ExitNow(uint32_t code);
 [[nodiscard]] uint32_t CurrentProcessId();
+// This process's working set now and at its peak, in bytes (0 when unknown).
+struct WorkingSet {
+  uint64_t current = 0;
+  uint64_t peak = 0;
+};
+[[nodiscard]] WorkingSet ProcessWorkingSet();
 [[nodiscard]] std::wstring LastErrorText();
 // The text of a Windows error code (also of the Internet functions), with the code.
 [[nodiscard]] std::wstring ErrorCodeText(uint32_t code);

@@ -332,49 +332,88 @@ std::string Product::Build(const std::string& fileName) {
   return o.output;
 }
 
-RunResult RunWine(const std::string& exe, const RunOptions& options) {
-  RunResult result;
+namespace {
+double SteadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Ends the box answerer and the probe beside the program and collects what
+// they wrote.
+void StopHelpers(StartedRun& run, RunResult* result) {
+  if (run.watcher > 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ::kill(run.watcher, SIGKILL);
+    ::waitpid(run.watcher, nullptr, 0);
+    run.watcher = -1;
+  }
+  if (run.beside > 0) {
+    ::kill(run.beside, SIGKILL);
+    ::waitpid(run.beside, nullptr, 0);
+    run.beside = -1;
+    std::istringstream lines(ReadFile(run.besideLog));
+    std::string l;
+    while (std::getline(lines, l))
+      if (!l.empty() && result) result->alongside.push_back(l);
+    RemoveAll(run.besideLog);
+  }
+  std::istringstream in(ReadFile(run.dialogLog));
+  std::string line;
+  while (std::getline(in, line))
+    if (!line.empty() && result) result->dialogs.push_back(line);
+  RemoveAll(run.dialogLog);
+}
+}  // namespace
+
+StartedRun StartWine(const std::string& exe, const RunOptions& options) {
+  StartedRun run;
   const std::string logName = "dialogs-" + std::to_string(::getpid()) + "-" + Hex(Rng()(), 8) + ".txt";
-  const std::string logUnix = BuildDir() + "/e2e-work/" + logName;
+  run.dialogLog = BuildDir() + "/e2e-work/" + logName;
+  run.timeoutSec = options.timeoutSec;
   fs::create_directories(BuildDir() + "/e2e-work");
   std::vector<std::string> watcher = {"wine", ProbePath(), "dialogs", std::to_string(options.timeoutSec + 5),
-                                      WinPath(logUnix), options.answer + (options.pressInstall ? "+press" : "")};
-  pid_t watch = Spawn(watcher, BaseEnvironment({}), -1);
-  const std::string besideUnix = BuildDir() + "/e2e-work/beside-" + std::to_string(::getpid()) + "-" + Hex(Rng()(), 8) + ".txt";
-  pid_t beside = -1;
+                                      WinPath(run.dialogLog), options.answer + (options.pressInstall ? "+press" : "")};
+  if (options.watchDialogs) run.watcher = Spawn(watcher, BaseEnvironment({}), -1);
   if (!options.alongside.empty()) {
+    run.besideLog = BuildDir() + "/e2e-work/beside-" + std::to_string(::getpid()) + "-" + Hex(Rng()(), 8) + ".txt";
     std::vector<std::string> probe = {"wine", ProbePath()};
     probe.insert(probe.end(), options.alongside.begin(), options.alongside.end());
-    const int fd = ::open(besideUnix.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    beside = Spawn(probe, BaseEnvironment({}), fd);
+    const int fd = ::open(run.besideLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    run.beside = Spawn(probe, BaseEnvironment({}), fd);
     if (fd >= 0) ::close(fd);
   }
   std::vector<std::string> argv = {"wine", exe};
   argv.insert(argv.end(), options.args.begin(), options.args.end());
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = Spawn(argv, BaseEnvironment(options.env), -1);
-  result.exitCode = pid > 0 ? WaitFor(pid, options.timeoutSec, &result.timedOut, &result.peakKb) : -1;
-  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (watch > 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    ::kill(watch, SIGKILL);
-    ::waitpid(watch, nullptr, 0);
-  }
-  if (beside > 0) {
-    ::kill(beside, SIGKILL);
-    ::waitpid(beside, nullptr, 0);
-    std::istringstream lines(ReadFile(besideUnix));
-    std::string l;
-    while (std::getline(lines, l))
-      if (!l.empty()) result.alongside.push_back(l);
-    RemoveAll(besideUnix);
-  }
-  std::istringstream in(ReadFile(logUnix));
-  std::string line;
-  while (std::getline(in, line))
-    if (!line.empty()) result.dialogs.push_back(line);
-  RemoveAll(logUnix);
+  run.started = SteadySeconds();
+  run.pid = Spawn(argv, BaseEnvironment(options.env), -1);
+  return run;
+}
+
+RunResult WaitWine(StartedRun& run) {
+  RunResult result;
+  result.exitCode = run.pid > 0 ? WaitFor(run.pid, run.timeoutSec, &result.timedOut, &result.peakKb) : -1;
+  run.pid = -1;
+  result.seconds = SteadySeconds() - run.started;
+  StopHelpers(run, &result);
   return result;
+}
+
+void KillWine(StartedRun& run) {
+  if (run.pid > 0) {
+    ::kill(run.pid, SIGKILL);
+    ::waitpid(run.pid, nullptr, 0);
+    run.pid = -1;
+  }
+  StopHelpers(run, nullptr);
+  // The server closes the handles of the dead process before the next
+  // program can look at its files.
+  std::vector<std::string> sync = {"wine", "cmd.exe", "/c", "exit", "0"};
+  const pid_t p = Spawn(sync, BaseEnvironment({}), -1);
+  if (p > 0) WaitFor(p, 60, nullptr);
+}
+
+RunResult RunWine(const std::string& exe, const RunOptions& options) {
+  StartedRun run = StartWine(exe, options);
+  return WaitWine(run);
 }
 
 RunResult RunSetup(const std::string& package, const RunOptions& options) { return RunWine(package, options); }

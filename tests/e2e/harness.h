@@ -75,6 +75,7 @@ struct RunOptions {
   // ekprobe arguments of a probe that runs beside the program and is ended
   // with it; its output lines come back in RunResult::alongside.
   std::vector<std::string> alongside;
+  bool watchDialogs = true;  // false: no box answerer (a helper program beside the one under test)
 };
 
 struct RunResult {
@@ -98,6 +99,18 @@ bool StillRunning(int pid, int* exitCode);
 
 // Runs a Windows program (any .exe) under Wine and waits for it.
 RunResult RunWine(const std::string& exeUnixPath, const RunOptions& options);
+// The same in two halves, for tests that act while the program runs.
+struct StartedRun {
+  int pid = -1, watcher = -1, beside = -1;  // Unix processes: the program, the box answerer, the probe beside
+  std::string dialogLog, besideLog;
+  int timeoutSec = 120;
+  double started = 0;  // steady clock, seconds
+};
+StartedRun StartWine(const std::string& exeUnixPath, const RunOptions& options);
+RunResult WaitWine(StartedRun& run);
+// Ends the program at once, as a crash or the task manager would (SIGKILL),
+// and waits until it is gone.
+void KillWine(StartedRun& run);
 RunResult RunSetup(const std::string& packageUnixPath, const RunOptions& options = {});
 
 // A Windows program left running under Wine (a program the setup must find

@@ -18,6 +18,10 @@
 //   ekprobe font <face name>                                   found=1 when a new process sees the face
 //   ekprobe loadlib <name.dll>                                 path= of the DLL Windows loads for the name,
 //                                                              the ordinary way (no restricted search)
+//   ekprobe lock <path> <seconds> <readyfile>                  holds the file open, shared with no one;
+//                                                              writes readyfile once it does
+//   ekprobe startup <exe> [args...]                             ms from the start of the program to its
+//                                                              visible setup window; the program is then ended
 //   ekprobe responsive <seconds>                               how fast the setup window answers, once a 100 ms
 #include <windows.h>
 #include <shlwapi.h>
@@ -316,6 +320,65 @@ int LoadLib(int argc, wchar_t** argv) {
   return module ? 0 : 1;
 }
 
+// A program that has the file open for itself, as an editor or a running
+// service would.
+int Lock(int argc, wchar_t** argv) {
+  if (argc < 5) return 2;
+  platform::UniqueFile h(::CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  Out(L"locked", h ? L"1" : L"0");
+  if (!h) return 1;
+  FILE* ready = _wfopen(argv[4], L"wb");
+  if (ready) std::fclose(ready);
+  ::Sleep(static_cast<DWORD>(_wtoi(argv[3])) * 1000);
+  return 0;
+}
+
+struct Search {
+  DWORD pid;
+  bool found = false;
+};
+
+BOOL CALLBACK FindSetupWindow(HWND hwnd, LPARAM lp) {
+  auto* s = reinterpret_cast<Search*>(lp);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  wchar_t cls[64];
+  ::GetClassNameW(hwnd, cls, 64);
+  if (pid == s->pid && std::wstring(cls) == L"EkSetupForm" && ::IsWindowVisible(hwnd)) s->found = true;
+  return !s->found;
+}
+
+// Starts the program and measures the time until its setup window is on the
+// screen ("startup_ms=<ms>", or "startup_ms=none" within 120 s); then ends it.
+int Startup(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  std::wstring command = L"\"" + std::wstring(argv[2]) + L"\"";
+  for (int i = 3; i < argc; ++i) command += L" \"" + std::wstring(argv[i]) + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  LARGE_INTEGER freq, start, now;
+  ::QueryPerformanceFrequency(&freq);
+  ::QueryPerformanceCounter(&start);
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 1;
+  platform::UniqueHandle process(pi.hProcess), thread(pi.hThread);
+  Search search{pi.dwProcessId};
+  double ms = -1;
+  for (int i = 0; i < 120000 && ::WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; ++i) {
+    ::EnumWindows(FindSetupWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) {
+      ::QueryPerformanceCounter(&now);
+      ms = static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
+      break;
+    }
+    ::Sleep(1);
+  }
+  Out(L"startup_ms", ms < 0 ? L"none" : std::to_wstring(static_cast<long long>(ms)));
+  ::TerminateProcess(pi.hProcess, 0);
+  ::WaitForSingleObject(pi.hProcess, 10000);
+  return ms < 0 ? 1 : 0;
+}
+
 // Waits for the setup window, then asks it every 100 ms for an empty message
 // and reports how long the answer took ("latency=<ms>" or "latency=none"
 // when it did not answer within two seconds), until the window is gone.
@@ -355,6 +418,8 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"font") return Font(argc, argv);
   if (cmd == L"dialogs") return Dialogs(argc, argv);
   if (cmd == L"loadlib") return LoadLib(argc, argv);
+  if (cmd == L"lock") return Lock(argc, argv);
   if (cmd == L"responsive") return Responsive(argc, argv);
+  if (cmd == L"startup") return Startup(argc, argv);
   return 2;
 }
