@@ -19,4 +19,8 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   # not inherit the pipes through which ctest reads a test'"'"'s output.
   wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
   trap "wineserver -k 2>/dev/null || true" EXIT
-  ctest --output-on-failure -j"$(nproc)" "$@"' ctest-run "$@"
+  rm -f e2e-unsteady.txt
+  ctest --output-on-failure -j"$(nproc)" "$@"
+  status=$?
+  if [ -s e2e-unsteady.txt ]; then echo; cat e2e-unsteady.txt; fi
+  exit $status' ctest-run "$@"
