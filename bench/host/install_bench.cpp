@@ -14,7 +14,7 @@
 //   install_bench [big-file-MB] [small-files] [small-MB] [large-MB]
 //   (defaults: 500 10000 100 1024)
 //   install_bench once <big-file-MB> <small-files>   one installation, its
-//   time, peak working set and steps (for profiling)
+//   time, peak working set, steps and memory trace (for profiling)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -111,12 +111,13 @@ Package Build(const std::string& name, size_t bigMb, size_t smallFiles) {
 }
 
 const std::string kStepTimes = e2e::BuildDir() + "/e2e-work/bench-steps.txt";
+const std::string kMemoryTrace = e2e::BuildDir() + "/e2e-work/bench-memory.txt";
 
 e2e::RunResult Install(const Package& pkg) {
   e2e::RunOptions o;
   o.args = {"/S"};
   o.timeoutSec = 3600;
-  o.env = {{"EK_STEP_TIMES", e2e::WinPath(kStepTimes)}};
+  o.env = {{"EK_STEP_TIMES", e2e::WinPath(kStepTimes)}, {"EK_MEMORY_TRACE", e2e::WinPath(kMemoryTrace)}};
   e2e::RunResult r = e2e::RunSetup(pkg.path, o);
   e2e::RemoveAll(pkg.installDir);
   if (r.exitCode != 0) {
@@ -161,6 +162,18 @@ void PrintSteps() {
   }
 }
 
+// Where the memory of the last installation was at its start, at the point
+// where its window would be shown, and after each step.
+void PrintMemoryTrace() {
+  std::printf("memory of the last installation (KB; heap = blocks in use / committed; modules loaded since the line before):\n");
+  std::ifstream trace(kMemoryTrace);
+  std::string line;
+  while (std::getline(trace, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::printf("  %s\n", line.c_str());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -169,6 +182,7 @@ int main(int argc, char** argv) {
     const e2e::RunResult r = Install(pkg);
     std::printf("Setup.exe /S: %.2f s, peak %ld KB\n", r.seconds, r.peakKb);
     PrintSteps();
+    PrintMemoryTrace();
     e2e::RemoveAll(fs::path(pkg.path).parent_path().parent_path().string());
     return 0;
   }

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "app/main_form.h"
+#include "core/memory_trace.h"
 #include "platform/handles.h"
 #include "platform/ui.h"
 
@@ -10,6 +11,7 @@
 // spelt out, so that only platform/ includes it).
 extern "C" int __stdcall wWinMain(struct HINSTANCE__*, struct HINSTANCE__*, wchar_t*, int) {
   try {
+    ek::TraceMemory(L"Entry");
     // Shell links and the shell's dialogs need COM on the GUI thread.
     ek::platform::ComScope com;
     ek::CreateMainForm();
