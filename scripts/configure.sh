@@ -18,6 +18,13 @@ command -v python3 >/dev/null || need+=(python3)
 [ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
 [ -d /usr/src/googletest ] || need+=(googletest)
 command -v pkg-config >/dev/null || need+=(pkg-config)
+# The fuzz targets: clang with libFuzzer and the sanitizer runtimes.
+command -v clang++ >/dev/null || need+=(clang)
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
+# Signed setups: a test certificate is made with openssl and the package is
+# signed with osslsigncode.
+command -v openssl >/dev/null || need+=(openssl)
+command -v osslsigncode >/dev/null || need+=(osslsigncode)
 # Standard output carries only the build folder (callers capture it); all
 # progress, the package installation included, goes to standard error.
 if [ ${#need[@]} -gt 0 ]; then

@@ -71,6 +71,21 @@ void RelaunchElevated() {
   platform::ExitNow(0);
 }
 
+// Step 7: the configuration archive into eksetup.zip, in pieces of 2,048 bytes.
+[[nodiscard]] bool CopyConfigArchive(platform::File& own, const TrailerScan& scan, const std::wstring& zipPath) {
+  platform::File zip;
+  if (!zip.Create(zipPath) || !own.Seek(scan.position - static_cast<uint64_t>(scan.configSize))) return false;
+  char buf[2048];
+  uint64_t left = static_cast<uint64_t>(scan.configSize);
+  while (left > 0) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(left, sizeof buf));
+    auto got = own.Read(buf, want);
+    if (!got || *got != want || !zip.Write(buf, *got)) return false;
+    left -= *got;
+  }
+  return true;
+}
+
 // Steps 4 to 8: the package work of the first instance.
 void UnpackPackage() {
   auto& s = State();
@@ -98,21 +113,26 @@ void UnpackPackage() {
     StopWithError(6);
   }
   const std::wstring zipPath = s.SetupTempDir + L"\\eksetup.zip";
-  {
-    platform::File zip;
-    if (!zip.Create(zipPath) || !own.Seek(scan.position - static_cast<uint64_t>(scan.configSize))) StopWithError(6);
-    char buf[2048];
-    uint64_t left = static_cast<uint64_t>(scan.configSize);
-    while (left > 0) {
-      const size_t want = static_cast<size_t>(std::min<uint64_t>(left, sizeof buf));
-      auto got = own.Read(buf, want);
-      if (!got || *got != want || !zip.Write(buf, *got)) StopWithError(6);
-      left -= *got;
-    }
-  }
+  // The process ends without unwinding: the copy is closed before a failure
+  // ends it, or it could not be deleted with the temporary folder.
+  const bool copied = CopyConfigArchive(own, scan, zipPath);
   own.Close();
+  if (!copied) StopWithError(6);
   const ExtractResult r = ExtractArchiveToFolder(zipPath, s.SetupTempDir, kMaxConfigBytes);
-  if (!r.ok()) StopWithError(6);
+  if (!r.ok()) {
+    if (r.error == ZipError::WriteFailed) {
+      WriteLog(L"Unable to create file: " + r.detail);
+    } else {
+      // The names of a hostile archive may hold line breaks: the log gets
+      // them as "?", so that they cannot forge lines of their own.
+      std::wstring detail = r.detail;
+      for (auto& c : detail)
+        if (c < 0x20) c = L'?';
+      WriteLog(std::wstring(L"Error=Damaged package: the configuration archive: ") + ZipErrorText(r.error) +
+               (detail.empty() ? L"" : L" (" + detail + L")"));
+    }
+    StopWithError(6);
+  }
   const std::wstring ini = s.SetupTempDir + L"\\eksetup.ini";
   if (!platform::FileExists(ini) || !LoadConfigFrom(ini)) StopWithError(6);
 }

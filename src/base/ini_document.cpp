@@ -1,8 +1,33 @@
 #include "base/ini_document.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace ek {
+
+void IniDocument::Changed() {
+  static std::atomic<uint64_t> revisions{0};
+  revision_ = ++revisions;
+}
+
+IniDocument::IniDocument(IniDocument&& other) noexcept
+    : sections_(std::move(other.sections_)),
+      index_(std::move(other.index_)),
+      sectionIndex_(std::move(other.sectionIndex_)),
+      revision_(other.revision_) {
+  other.Clear();
+}
+
+IniDocument& IniDocument::operator=(IniDocument&& other) noexcept {
+  if (this != &other) {
+    sections_ = std::move(other.sections_);
+    index_ = std::move(other.index_);
+    sectionIndex_ = std::move(other.sectionIndex_);
+    revision_ = other.revision_;
+    other.Clear();
+  }
+  return *this;
+}
 
 namespace {
 
@@ -62,6 +87,7 @@ void IniDocument::Clear() {
   sections_.clear();
   index_.clear();
   sectionIndex_.clear();
+  Changed();
 }
 
 void IniDocument::Parse(std::wstring_view text) {
@@ -108,6 +134,7 @@ void IniDocument::Parse(std::wstring_view text) {
     current->entries.push_back(std::move(entry));
     if (first) idx.Add(current->entries, current->entries.size() - 1);
   }
+  Changed();
 }
 
 std::wstring IniDocument::Serialize() const {
@@ -203,6 +230,7 @@ IniDocument::Section& IniDocument::EnsureSection(std::wstring_view section) {
 }
 
 void IniDocument::WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
+  Changed();
   Section& s = EnsureSection(section);
   const size_t si = static_cast<size_t>(&s - sections_.data());
   auto& idx = index_[si];
@@ -244,7 +272,10 @@ void IniDocument::DeleteKey(std::wstring_view section, std::wstring_view key) {
       removed = true;
     }
   }
-  if (removed) ReindexSection(s);
+  if (removed) {
+    ReindexSection(s);
+    Changed();
+  }
 }
 
 void IniDocument::EraseSection(std::wstring_view section) {
@@ -253,6 +284,7 @@ void IniDocument::EraseSection(std::wstring_view section) {
   sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(s));
   index_.erase(index_.begin() + static_cast<std::ptrdiff_t>(s));
   ReindexAll();
+  Changed();
 }
 
 }  // namespace ek

@@ -32,6 +32,11 @@ class IniDocument {
   };
 
   IniDocument() = default;
+  IniDocument(const IniDocument&) = default;
+  IniDocument& operator=(const IniDocument&) = default;
+  // A document moved from is empty, with a revision of its own.
+  IniDocument(IniDocument&& other) noexcept;
+  IniDocument& operator=(IniDocument&& other) noexcept;
 
   // Reading rules: lines trimmed; empty and ";" lines skipped; "[name]" opens a
   // section (a repeated section's lines are ignored); lines before the first
@@ -56,6 +61,10 @@ class IniDocument {
   [[nodiscard]] size_t KeyCount(std::wstring_view section) const;
   [[nodiscard]] const Section* GetSection(std::wstring_view section) const;
   [[nodiscard]] const std::vector<Section>& Sections() const { return sections_; }
+  // Changes with every change of the document, to a number that no other
+  // state of any document has had: what is derived from a document can be
+  // kept as long as its address and revision stay the same.
+  [[nodiscard]] uint64_t Revision() const { return revision_; }
 
   void WriteString(std::wstring_view section, std::wstring_view key, std::wstring_view value);
   void WriteInteger(std::wstring_view section, std::wstring_view key, int64_t value);
@@ -87,9 +96,12 @@ class IniDocument {
   void ReindexSection(size_t s);
   void ReindexAll();
 
+  void Changed();
+
   std::vector<Section> sections_;
   std::vector<SectionIndex> index_;
   std::unordered_map<std::wstring, size_t> sectionIndex_;  // folded name -> section
+  uint64_t revision_ = 0;  // 0: empty, never changed
 };
 
 }  // namespace ek

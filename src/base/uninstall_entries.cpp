@@ -5,6 +5,7 @@
 #include <iterator>
 #include <map>
 
+#include "base/path_rules.h"
 #include "base/record_list.h"
 #include "base/text.h"
 
@@ -28,77 +29,15 @@ std::wstring FormatMessageText(std::wstring_view text, std::wstring_view name) {
 
 // ---- paths ---------------------------------------------------------------
 
-namespace {
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-// Where the components start: after "X:\" or after "\\server\share\";
-// npos when the path has neither form.
-size_t ComponentsStart(std::wstring_view p) {
-  if (p.size() >= 3 && ((p[0] >= L'A' && p[0] <= L'Z') || (p[0] >= L'a' && p[0] <= L'z')) && p[1] == L':' &&
-      IsSeparator(p[2]))
-    return 3;
-  if (p.size() >= 2 && IsSeparator(p[0]) && IsSeparator(p[1])) {
-    size_t server = 2;
-    while (server < p.size() && !IsSeparator(p[server])) ++server;
-    if (server == 2 || server >= p.size()) return npos;
-    const std::wstring_view name = p.substr(2, server - 2);
-    if (name == L"?" || name == L".") return npos;  // device and extended-path forms
-    size_t share = server + 1;
-    while (share < p.size() && !IsSeparator(p[share])) ++share;
-    if (share == server + 1) return npos;
-    return share >= p.size() ? p.size() : share + 1;
-  }
-  return npos;
-}
-
-std::vector<std::wstring_view> Components(std::wstring_view p, size_t start) {
-  std::vector<std::wstring_view> out;
-  size_t b = start;
-  for (size_t i = start; i <= p.size(); ++i) {
-    if (i == p.size() || IsSeparator(p[i])) {
-      out.push_back(p.substr(b, i - b));
-      b = i + 1;
-    }
-  }
-  if (!out.empty() && out.back().empty() && start < p.size()) out.pop_back();  // one trailing "\"
-  if (start == p.size()) out.clear();
-  return out;
-}
-
-bool CleanComponent(std::wstring_view c) {
-  if (c.empty()) return false;
-  const wchar_t last = c.back();
-  return last != L'.' && last != L' ';  // also rejects "." and ".."
-}
-
-bool CleanText(std::wstring_view p) {
-  for (wchar_t c : p)
-    if (c < 0x20 || c == L'*' || c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|') return false;
-  return true;
-}
-
-}  // namespace
-
 bool IsSafePath(std::wstring_view p) {
-  if (p.empty() || p.size() > 32000 || !CleanText(p)) return false;
-  const size_t start = ComponentsStart(p);
-  if (start == npos) return false;
-  if (p.find(L':', 2) != std::wstring_view::npos) return false;  // stream names
-  for (auto c : Components(p, start))
-    if (!CleanComponent(c)) return false;
-  return true;
+  // Devices, streams, wildcards, "." and "..", and names that Windows would
+  // shorten are all refused by the component rule.
+  return !p.empty() && p.size() <= 32000 && IsPlainAbsolutePath(p);
 }
 
-bool IsSafeFolder(std::wstring_view p) {
-  if (!IsSafePath(p)) return false;
-  return !Components(p, ComponentsStart(p)).empty();
-}
+bool IsSafeFolder(std::wstring_view p) { return IsSafePath(p) && !PathComponents(p).empty(); }
 
-size_t PathDepth(std::wstring_view p) {
-  const size_t start = ComponentsStart(p);
-  return start == npos ? 0 : Components(p, start).size();
-}
+size_t PathDepth(std::wstring_view p) { return PathComponents(p).size(); }
 
 bool IsBelow(std::wstring_view inner, std::wstring_view outer) {
   const std::wstring o = StripTrailingBackslash(outer);
@@ -180,9 +119,11 @@ std::optional<PathEntry> PathEntry::Parse(std::wstring_view text) {
 std::wstring FolderEntry::Format() const { return path; }
 
 std::optional<FolderEntry> FolderEntry::Parse(std::wstring_view text) {
-  std::wstring path = StripTrailingBackslash(text);
-  if (!IsSafeFolder(path)) return std::nullopt;
-  return FolderEntry{std::move(path)};
+  // One trailing separator goes; a second one would be an empty name.
+  if (!text.empty() && (text.back() == L'\\' || text.back() == L'/')) text.remove_suffix(1);
+  if (!text.empty() && (text.back() == L'\\' || text.back() == L'/')) return std::nullopt;
+  if (!IsSafeFolder(text)) return std::nullopt;
+  return FolderEntry{std::wstring(text)};
 }
 
 std::wstring RegistryKeyEntry::Format() const {

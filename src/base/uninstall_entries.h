@@ -67,9 +67,9 @@ inline constexpr std::wstring_view kRegAsmExe = L"RegAsmExe";
 // ---- paths ---------------------------------------------------------------
 
 // An absolute file-system path: "X:\..." or "\\server\share\...", without
-// "." or ".." components, wildcards, stream names, device prefixes, empty
-// components or components that Windows would silently shorten (trailing
-// dots and blanks).
+// "." or ".." components, wildcards, stream names, device prefixes or device
+// names (CON, NUL, COM1, "aux.txt"), empty components or components that
+// Windows would silently shorten (trailing dots and blanks).
 [[nodiscard]] bool IsSafePath(std::wstring_view path);
 // The same, and not a drive root or the root of a share.
 [[nodiscard]] bool IsSafeFolder(std::wstring_view path);

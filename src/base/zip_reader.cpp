@@ -10,7 +10,9 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 
+#include "base/path_rules.h"
 #include "base/text.h"
 
 namespace ek {
@@ -27,6 +29,10 @@ constexpr size_t kLocalSize = 30;
 constexpr size_t kInChunk = 256 * 1024;
 constexpr size_t kOutChunk = ZipReader::kPieceSize;
 constexpr size_t kPiecesAhead = 2;  // inflated pieces waiting for the sink, at most
+constexpr uint64_t kMaxDeflateRatio = 1032;
+// Far beyond any real archive (millions of entries), but not an allocation
+// of the whole file because a damaged record says so.
+constexpr uint64_t kMaxCentralDirectory = 256ull << 20;
 
 uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Le32(const unsigned char* p) {
@@ -75,6 +81,18 @@ bool UnicodePathExtra(const unsigned char* extra, size_t len, std::string_view r
   return false;
 }
 
+// Sizes that no real entry can have: stored data whose two sizes differ, or
+// deflated data that would inflate beyond deflate's own limit (each bit of
+// the stream yields at most 129 bytes, so 1032 per byte). An archive that
+// declares them lies about its entries, and is refused before anything is
+// written.
+bool SizesArePossible(const ZipEntry& e) {
+  if (e.flags & 0x0001) return true;  // encrypted: refused when extracted
+  if (e.method == 0) return e.compressedSize == e.uncompressedSize;
+  if (e.method == 8) return e.uncompressedSize / kMaxDeflateRatio <= e.compressedSize;
+  return true;
+}
+
 }  // namespace
 
 const wchar_t* ZipErrorText(ZipError error) {
@@ -95,23 +113,17 @@ const wchar_t* ZipErrorText(ZipError error) {
 bool IsSafeEntryName(std::wstring_view name) {
   if (name.empty()) return false;
   if (name[0] == L'\\' || name[0] == L'/') return false;
-  for (wchar_t c : name) {
-    // ":" would name a drive or an alternate data stream; control codes and
-    // wildcards are not valid in Windows file names.
-    if (c < 0x20 || c == L':' || c == L'*' || c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|')
-      return false;
-  }
   size_t start = 0;
   while (start <= name.size()) {
     size_t end = name.find_first_of(L"\\/", start);
     if (end == std::wstring_view::npos) end = name.size();
-    std::wstring_view part = name.substr(start, end - start);
-    if (part != L"." && !part.empty()) {
-      // Windows drops trailing dots and blanks, so "..", "... " and the like all climb.
-      bool onlyDotsAndBlanks = std::all_of(part.begin(), part.end(), [](wchar_t c) { return c == L'.' || c == L' '; });
-      if (onlyDotsAndBlanks) return false;
-    } else if (part.empty() && end != name.size()) {
-      return false;  // "a\\b": an empty component
+    const std::wstring_view part = name.substr(start, end - start);
+    if (part.empty()) {
+      if (end != name.size()) return false;  // "a\\b": an empty component; a folder's own trailing "\" is fine
+    } else if (part != L"." && !IsPlainPathComponent(part)) {
+      // Drives, streams, devices, and names that Windows shortens: "..",
+      // "... " and "a." all end in a dot or blank.
+      return false;
     }
     start = end + 1;
   }
@@ -191,6 +203,7 @@ ZipError ZipReader::Open(ByteSource& source) {
   // Data prepended to the archive shifts every offset by the same amount.
   const uint64_t base = cdEnd - cdSize - cdOffset;
   if (entryCount > cdSize / kCentralSize + 1) return ZipError::Corrupt;
+  if (cdSize > kMaxCentralDirectory) return ZipError::Unsupported;
 
   std::vector<unsigned char> cd(static_cast<size_t>(cdSize));
   if (cdSize && !source.ReadAt(base + cdOffset, cd.data(), cd.size())) return ZipError::ReadFailed;
@@ -229,11 +242,36 @@ ZipError ZipReader::Open(ByteSource& source) {
       if (c == L'/') c = L'\\';
     e.safeName = IsSafeEntryName(name);
     e.name = std::move(name);
+    if (e.localHeaderOffset > cdOffset || cdOffset - e.localHeaderOffset < kLocalSize) return ZipError::Corrupt;
     e.localHeaderOffset += base;
-    if (e.localHeaderOffset > centralStart_ || centralStart_ - e.localHeaderOffset < kLocalSize) return ZipError::Corrupt;
+    if (!SizesArePossible(e)) return ZipError::Corrupt;
     entries_.push_back(std::move(e));
     p += kCentralSize + nameLen + extraLen + commentLen;
   }
+  return CheckLayout();
+}
+
+// Every entry owns its own stretch of the archive, up to the next local
+// header: entries that share data (a classic way to multiply a small archive
+// into a huge output) or a header are refused, and so are two entries that
+// would land on one file, which one reader would take for the first and
+// another for the second.
+ZipError ZipReader::CheckLayout() {
+  std::vector<size_t> order(entries_.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [&](size_t a, size_t b) { return entries_[a].localHeaderOffset < entries_[b].localHeaderOffset; });
+  for (size_t k = 0; k < order.size(); ++k) {
+    ZipEntry& e = entries_[order[k]];
+    e.regionEnd = k + 1 < order.size() ? entries_[order[k + 1]].localHeaderOffset : centralStart_;
+    // At least a header and the stored data must fit before the next one.
+    if (e.regionEnd - e.localHeaderOffset < kLocalSize || e.compressedSize > e.regionEnd - e.localHeaderOffset - kLocalSize)
+      return ZipError::Corrupt;
+  }
+  std::unordered_set<std::wstring> names;
+  names.reserve(entries_.size());
+  for (const auto& e : entries_)
+    if (!names.insert(FoldCase(StripTrailingBackslash(e.name))).second) return ZipError::Corrupt;
   return ZipError::None;
 }
 
@@ -255,8 +293,10 @@ ZipError ZipReader::Extract(const ZipEntry& entry, ByteSink& sink) {
   if (!source_->ReadAt(entry.localHeaderOffset, lh, sizeof lh)) return ZipError::ReadFailed;
   if (Le32(lh) != kLocalSig) return ZipError::Corrupt;
   const uint64_t dataStart = entry.localHeaderOffset + kLocalSize + Le16(lh + 26) + Le16(lh + 28);
-  // The data must lie between its header and the central directory.
-  if (dataStart > centralStart_ || entry.compressedSize > centralStart_ - dataStart) return ZipError::Corrupt;
+  // The data must lie between its header and the next one (or the central
+  // directory).
+  const uint64_t end = entry.regionEnd ? entry.regionEnd : centralStart_;
+  if (dataStart > end || entry.compressedSize > end - dataStart) return ZipError::Corrupt;
 
   if (!buffers_) buffers_ = std::make_unique<Buffers>();
   Buffers& b = *buffers_;

@@ -29,6 +29,7 @@ struct ZipEntry {
   uint32_t externalAttributes = 0;
   bool isDirectory = false;
   bool safeName = false;  // relative, no drive, no "..": may be joined to a folder
+  uint64_t regionEnd = 0;  // where the entry's stretch of the archive ends (the next header)
 
   // Stored by an MS-DOS/Windows host: the low byte of the external
   // attributes then carries the file attributes.
@@ -61,6 +62,8 @@ class ZipReader {
   ZipReader& operator=(const ZipReader&) = delete;
 
   // Reads the central directory. The source must outlive the reader.
+  // Archives whose entries overlap, share a name (ignoring case) or declare
+  // sizes their data cannot have are refused as Corrupt.
   [[nodiscard]] ZipError Open(ByteSource& source);
   [[nodiscard]] const std::vector<ZipEntry>& Entries() const { return entries_; }
   // First entry with exactly this name ("\" and "/" equivalent).
@@ -77,6 +80,7 @@ class ZipReader {
   static constexpr size_t kPieceSize = 512 * 1024;
 
  private:
+  [[nodiscard]] ZipError CheckLayout();
   struct Buffers;
 
   ByteSource* source_ = nullptr;

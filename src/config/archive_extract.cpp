@@ -27,7 +27,8 @@ ExtractResult ExtractArchiveToFolder(const std::wstring& archivePath, const std:
       r.detail = e.name;
       return r;
     }
-    total += e.uncompressedSize;
+    // Declared sizes may be anything up to 2^64 each: the sum must not wrap.
+    total = e.uncompressedSize > UINT64_MAX - total ? UINT64_MAX : total + e.uncompressedSize;
   }
   if (maxTotalBytes && total > maxTotalBytes) {
     r.error = ZipError::Corrupt;

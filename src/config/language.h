@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/language_value.h"  // PickLanguageTextFor, the rule without the state
+
 namespace ek {
 
 // The entry of LanguageTexts, or the caller's default when it is missing. Raw:
@@ -28,8 +30,6 @@ inline constexpr std::wstring_view kPrerequisiteNotInstalledText =
 
 // The part of a per-language configuration value for LanguageName.
 std::wstring PickLanguageText(std::wstring_view value);
-// The same, for a given language name and -nosublng setting (pure rule).
-std::wstring PickLanguageTextFor(std::wstring_view value, std::wstring_view language, bool noSubLanguage);
 
 // The system's language identifier by [Setup] LangIDMethod (0 user UI
 // language, 1 system locale, 2 system UI language, 3 user locale); nothing

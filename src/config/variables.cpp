@@ -1,11 +1,12 @@
 #include "config/variables.h"
 
 #include <cstdio>
-#include <unordered_set>
+#include <optional>
 
 #include "core/command_line.h"
 #include "core/setup_state.h"
 #include "config/language.h"
+#include "base/expansion.h"
 #include "base/record_list.h"
 #include "base/text.h"
 #include "config/utilities.h"
@@ -17,41 +18,6 @@
 
 namespace ek {
 namespace {
-
-struct VariableName {
-  int number;
-  const wchar_t* name;
-};
-
-// Table order is substitution order.
-constexpr VariableName kVariables[] = {
-    {1, L"<APPNAME>"}, {2, L"<APPVERSION>"}, {3, L"<APPNAMEVERSION>"}, {4, L"<USERPROFILENAME>"},
-    {5, L"<COMPANYNAME>"}, {6, L"<PUBLISHER>"}, {7, L"<INSTALLDIR>"}, {8, L"<MAINEXECUTABLE>"},
-    {9, L"<MAINEXE>"}, {10, L"<PROGRAMFILES>"}, {11, L"<TEMPDIR>"}, {12, L"<SETUPTEMPDIR>"},
-    {13, L"<CURRENTDIR>"}, {14, L"<CURRENTFOLDER>"}, {15, L"<SETUPEXE>"}, {16, L"<SETUPFILE>"},
-    {17, L"<WINDOWSDIR>"}, {18, L"<SYSTEMDIR>"}, {19, L"<FONTSDIR>"}, {20, L"<SYSTEMDRIVE>"},
-    {21, L"<APPDATA>"}, {22, L"<MYDOCUMENTS>"}, {23, L"<WEBSITE>"}, {24, L"<SUPPORTLINK>"},
-    {25, L"<PROGRAMGROUP>"}, {26, L"<USERPROFILE>"}, {27, L"<COMMONFILES>"}, {28, L"<DESKTOP>"},
-    {29, L"<STARTMENU>"}, {30, L"<PROGRAMSMENU>"}, {31, L"<STARTUP>"}, {32, L"<COMMONDESKTOP>"},
-    {33, L"<COMMONSTARTMENU>"}, {34, L"<COMMONPROGRAMSMENU>"}, {35, L"<COMMONSTARTUP>"}, {36, L"<DATE>"},
-    {37, L"<LOCALAPPDATA>"}, {38, L"<COMMONAPPDATA>"}, {39, L"<SENTTO>"}, {40, L"<COMMONTEMPLATES>"},
-    {41, L"<ALLUSERPROFILE>"}, {42, L"<QUERYTEXT>"}, {43, L"<QUERYCUSTOM>"}, {45, L"<LANGUAGE>"},
-    {46, L"<LNG>"}, {47, L"<LNGID>"}, {48, L"<BUILDDATE>"}, {49, L"<FAVORITES>"},
-    {50, L"<PROGRAMFILES64>"}, {51, L"<INSTALLDRIVE>"}, {52, L"<SYSTEMDIR64>"}, {53, L"<PROGRAMFILES86>"},
-    {54, L"<SYSTEMLNGID>"}, {55, L"<COMMONFAVORITES>"}, {56, L"<MYPICTURES>"}, {57, L"<MYMUSIC>"},
-    {58, L"<COMMONPICTURES>"}, {59, L"<COMMONMUSIC>"}, {60, L"<COMMONDOCUMENTS>"}, {61, L"<FORMATDATE>"},
-    {62, L"<LOCALSETTINGS>"}, {63, L"<CommandLineFull>"}, {64, L"<WINDOWS>"}, {65, L"<WINDOWSVERSION>"},
-    {66, L"<CommandLine>"}, {67, L"<REGASMEXE>"}, {68, L"<NEWGUID>"}, {69, L"<EXTRAVAR>"},
-    {70, L"<UPDATE>"}, {71, L"<WIN64BIT>"}, {72, L"<COMBOBOX>"}, {73, L"<COMBOBOXINDEX>"},
-    {74, L"<ADMIN>"}, {75, L"<ALLUSERS>"}, {76, L"<WINVERMAJ>"}, {77, L"<WINVERMIN>"},
-    {78, L"<WINVERBUILD>"}, {79, L"<WINVERSERVER>"}, {80, L"<CHECKBOX>"}, {81, L"<UPGRADE>"},
-    {82, L"<BITNESS>"}, {83, L"<WIN>"}, {84, L"<GUID>"},
-};
-
-// Nesting limit of ExpandVariables, a backstop: self-naming values are cut
-// by ExpandedSetupValue already.
-int g_depth = 0;
-constexpr int kMaxDepth = 12;
 
 std::wstring Two(int v) {
   wchar_t b[8];
@@ -87,17 +53,6 @@ std::wstring ExpandedSetupValue(int number, std::wstring_view key) {
     ~Busy() { flag = false; }
   } busyGuard(inProgress);
   return ExpandVariables(v);
-}
-
-bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
-
-// GETDIRX[: the text before the last "\" or ":"; the "\" of a drive's root
-// ("C:\") stays.
-std::wstring FolderOfPath(const std::wstring& path) {
-  const size_t i = path.find_last_of(L"\\:");
-  if (i == std::wstring::npos) return std::wstring();
-  if (path[i] == L'\\' && i >= 2 && path[i - 1] == L':' && IsAsciiLetter(path[i - 2])) return path.substr(0, i + 1);
-  return path.substr(0, i);
 }
 
 std::wstring ConstantValue(int n) {
@@ -211,141 +166,37 @@ std::wstring ConstantValue(int n) {
   }
 }
 
-// Which "<NAME>" tokens a text holds, so that the names that cannot occur
-// cost a hash lookup instead of a scan of the whole text. A token is a "<",
-// the first ">" after it, and no "<" between; every name of the table has
-// that shape, so for such names "is indexed" and "occurs in the text" are the
-// same test (a hash collision only costs the real search). The index is
-// rebuilt after every replacement, because a replacement may create or
-// remove tokens anywhere, also across the edges of the inserted value.
-class TokenIndex {
+// The engine's values for the expansion: the state, the configuration, the
+// language file and the platform.
+class EngineVariables final : public VariableSource {
  public:
-  explicit TokenIndex(const std::wstring& text) { Rebuild(text); }
-
-  void Rebuild(const std::wstring& text) {
-    hashes_.clear();
-    hasOpening_ = false;
-    size_t open = npos;
-    const size_t n = text.size();
-    const wchar_t* p = text.data();
-    for (size_t i = 0; i < n; ++i) {
-      if (p[i] == L'<') {
-        open = i;
-        hasOpening_ = true;
-      } else if (p[i] == L'>' && open != npos) {
-        if (i - open < kLongestIndexed) hashes_.insert(Hash(std::wstring_view(p + open, i - open + 1)));
-        open = npos;
-      }
+  std::optional<bool> ComponentChecked(int number) override {
+    const auto& items = State().Options.CheckListBox1;
+    if (!SetupBool(L"CustomComponents") || number < 1 || static_cast<size_t>(number) > items.size()) return std::nullopt;
+    return items[static_cast<size_t>(number) - 1].checked;
+  }
+  VersionRules Versions() override { return VersionRulesOf(Config()); }
+  std::wstring StateValue(StateToken token) override {
+    const auto& s = State();
+    switch (token) {
+      case StateToken::ExitCode: return s.LastExitCode;
+      case StateToken::CurrentAppVersion: return s.InstalledVersion;
+      case StateToken::CurrentAppUninstall: return s.InstalledUninstaller;
+      case StateToken::AppEdition: return PickLanguageText(SetupString(L"AppEdition"));
+      case StateToken::Year: return ToText(platform::Today().year);
+      case StateToken::Month: return Two(platform::Today().month);
+      case StateToken::Day: return Two(platform::Today().day);
     }
+    return std::wstring();
   }
-
-  // False only when the name surely does not occur.
-  bool MayContain(std::wstring_view name) const {
-    if (!IsToken(name)) return true;
-    return hashes_.count(Hash(name)) != 0;
+  size_t UserVariableCount() override {
+    const int32_t n = State().VariablesResultCount;
+    return n > 0 && Config().SectionExists(L"VariablesResult") ? static_cast<size_t>(n) : 0;
   }
-  bool HasOpening() const { return hasOpening_; }
-
- private:
-  // Longer tokens are not indexed; names that long are searched for.
-  static constexpr size_t kLongestIndexed = 64;
-
-  static bool IsToken(std::wstring_view name) {
-    if (name.size() < 2 || name.size() > kLongestIndexed || name.front() != L'<' || name.back() != L'>') return false;
-    return name.substr(1, name.size() - 2).find_first_of(L"<>") == std::wstring_view::npos;
-  }
-  // FNV-1a over the case-folded characters, so that the test ignores case as
-  // the replacement does.
-  static uint64_t Hash(std::wstring_view token) {
-    uint64_t h = 14695981039346656037ull;
-    for (wchar_t c : token) {
-      h ^= static_cast<uint16_t>(FoldChar(c));
-      h *= 1099511628211ull;
-    }
-    return h;
-  }
-
-  std::unordered_set<uint64_t> hashes_;
-  bool hasOpening_ = false;
+  std::wstring UserVariable(size_t index) override { return ReadRecord(Config(), L"VariablesResult", index); }
+  std::wstring Constant(int number) override { return GetConstant(number); }
+  std::wstring Environment(std::wstring_view name) override { return EnvironmentValue(name); }
 };
-
-// Replaces every occurrence of name, ignoring case, by valueOf(), which is
-// asked only when the name occurs. Keeps the index current.
-template <typename ValueOf>
-void ReplaceName(std::wstring& t, TokenIndex& index, std::wstring_view name, ValueOf valueOf) {
-  if (!index.MayContain(name) || FindNoCase(t, name) == npos) return;
-  t = ReplaceAllNoCase(t, name, valueOf());
-  index.Rebuild(t);
-}
-
-// Only the first "<COMPONENT...>" token is evaluated.
-void ExpandComponents(std::wstring& t) {
-  const size_t start = FindNoCase(t, L"<COMPONENT");
-  if (start == npos || !SetupBool(L"CustomComponents")) return;
-  const size_t close = t.find(L'>', start);
-  if (close == std::wstring::npos) return;
-  const std::wstring token = t.substr(start, close - start + 1);
-  const int n = ParseInt32Or(std::wstring_view(token).substr(10, token.size() - 11), -1);
-  const auto& items = State().Options.CheckListBox1;
-  if (n >= 1 && static_cast<size_t>(n) <= items.size())
-    t = ReplaceAllNoCase(t, token, items[static_cast<size_t>(n) - 1].checked ? L"1" : L"0");
-}
-
-// Only the first occurrence of each function is evaluated; its token is then
-// replaced wherever it occurs with the same argument.
-void ExpandFunctions(std::wstring& t) {
-  static constexpr std::wstring_view kFunctions[] = {L"GETDIRX[",    L"GETNAMEX[", L"GETVERX[",    L"GETVERMAJX[",
-                                                     L"GETVERMINX[", L"POSX[",     L"UPPERCASEX["};
-  for (size_t f = 0; f < std::size(kFunctions); ++f) {
-    const std::wstring_view name = kFunctions[f];
-    const size_t at = FindNoCase(t, name);
-    if (at == npos) continue;
-    const size_t argStart = at + name.size();
-    const size_t close = t.find(L']', argStart);
-    // Without a closing "]" the token (name, argument, "]") cannot occur, so
-    // nothing would be replaced: its value is not worth computing.
-    if (close == std::wstring::npos) continue;
-    const std::wstring arg = t.substr(argStart, close - argStart);
-    std::wstring value;
-    switch (f) {
-      case 0: value = FolderOfPath(ExpandVariables(arg)); break;
-      case 1: value = FileNamePart(ExpandVariables(arg)); break;
-      case 2:
-      case 3:
-      case 4: {
-        const VersionNumbers v = ParseVersion(ExpandVariables(arg), VersionRulesOf(Config()));
-        if (f == 2) value = ToText(v[0]) + L"." + ToText(v[1]) + L"." + ToText(v[2]) + L"." + ToText(v[3]);
-        else value = ToText(f == 3 ? v[0] : v[1]);
-        break;
-      }
-      case 5: {
-        // The argument is compared as written, not expanded.
-        const size_t comma = arg.find(L',');
-        size_t p = std::wstring::npos;
-        if (comma != std::wstring::npos && comma > 0)
-          p = FoldCase(std::wstring_view(arg).substr(comma + 1)).find(FoldCase(std::wstring_view(arg).substr(0, comma)));
-        value = p == std::wstring::npos ? std::wstring(L"0") : ToText(static_cast<int64_t>(p) + 1);
-        break;
-      }
-      case 6: value = ToUpperAscii(ExpandVariables(arg)); break;
-    }
-    t = ReplaceAllNoCase(t, std::wstring(name) + arg + L"]", value);
-  }
-}
-
-// The results of the Variables section, later entries first, so that a
-// name defined twice takes its later value and hides a built-in one.
-void ExpandUserVariables(std::wstring& t, TokenIndex& index) {
-  const IniDocument& config = Config();
-  if (!config.SectionExists(L"VariablesResult")) return;
-  for (int i = State().VariablesResultCount - 1; i >= 0; --i) {
-    const std::wstring entry = ReadRecord(config, L"VariablesResult", static_cast<size_t>(i));
-    const size_t eq = entry.find(L'=');
-    if (eq == std::wstring::npos || eq == 0) continue;
-    const std::wstring_view name(entry.data(), eq);
-    ReplaceName(t, index, name, [&] { return std::wstring_view(entry).substr(eq + 1); });
-  }
-}
 
 }  // namespace
 
@@ -357,113 +208,13 @@ std::wstring GetConstant(int number) {
 }
 
 std::wstring ExpandVariables(std::wstring_view text) {
-  std::wstring t(text);
-  if (t.empty()) return t;
-  t = ReplaceAll(t, L"<#>", L"\r\n");
-  if (t.find_first_of(L"<[") == std::wstring::npos) return t;
-  if (g_depth >= kMaxDepth) return t;
-  struct DepthGuard {
-    DepthGuard() { ++g_depth; }
-    ~DepthGuard() { --g_depth; }
-  } guard;
-
-  ExpandComponents(t);
-  if (t.find(L'[') != std::wstring::npos) ExpandFunctions(t);
-
-  TokenIndex index(t);
-  if (!index.HasOpening()) return t;
-  const auto& s = State();
-  ReplaceName(t, index, L"<EXITCODE>", [&] { return s.LastExitCode; });
-  ReplaceName(t, index, L"<CURRENTAPPVER>", [&] { return s.InstalledVersion; });
-  ReplaceName(t, index, L"<CURRENTAPPUNINSTALL>", [&] { return s.InstalledUninstaller; });
-  ReplaceName(t, index, L"<APPEDITION>", [] { return PickLanguageText(SetupString(L"AppEdition")); });
-  ReplaceName(t, index, L"<YEAR>", [] { return ToText(platform::Today().year); });
-  ReplaceName(t, index, L"<MONTH>", [] { return Two(platform::Today().month); });
-  ReplaceName(t, index, L"<DAY>", [] { return Two(platform::Today().day); });
-  if (!index.HasOpening()) return t;
-
-  ExpandUserVariables(t, index);
-  if (!index.HasOpening()) return t;
-
-  // A value inserted here is expanded by the later numbers, not the earlier.
-  for (const auto& v : kVariables) {
-    ReplaceName(t, index, v.name, [&] { return GetConstant(v.number); });
-    if (!index.HasOpening()) return t;
-  }
-
-  // Only the first environment token is evaluated.
-  const size_t env = t.find(L"<%");
-  if (env != std::wstring::npos) {
-    const size_t end = t.find(L"%>", env + 2);
-    if (end != std::wstring::npos) {
-      const std::wstring name = t.substr(env + 2, end - env - 2);
-      t = ReplaceAllNoCase(t, L"<%" + name + L"%>", EnvironmentValue(name));
-    }
-  }
-  return t;
+  EngineVariables source;
+  return ExpandWith(text, source);
 }
-
-namespace {
-
-// The platform format rules for one string argument: "%%" is a percent sign,
-// "%s" (with optional index 0, "-", width and precision) takes the argument;
-// anything else rejects the text.
-bool FormatOne(std::wstring_view text, std::wstring_view arg, std::wstring& out) {
-  out.clear();
-  bool used = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != L'%') {
-      out.push_back(text[i]);
-      continue;
-    }
-    if (++i >= text.size()) return false;
-    if (text[i] == L'%') {
-      out.push_back(L'%');
-      continue;
-    }
-    // [index ":"] ["-"] [width] ["." precision] type
-    size_t j = i;
-    int index = -1;
-    size_t digits = j;
-    while (digits < text.size() && text[digits] >= L'0' && text[digits] <= L'9') ++digits;
-    if (digits < text.size() && text[digits] == L':') {
-      index = digits > j ? ParseInt32Or(text.substr(j, digits - j), -1) : 0;
-      j = digits + 1;
-    }
-    bool left = false;
-    if (j < text.size() && text[j] == L'-') {
-      left = true;
-      ++j;
-    }
-    size_t wStart = j;
-    while (j < text.size() && text[j] >= L'0' && text[j] <= L'9') ++j;
-    const int width = j > wStart ? ParseInt32Or(text.substr(wStart, j - wStart), 0) : 0;
-    int precision = -1;
-    if (j < text.size() && text[j] == L'.') {
-      size_t pStart = ++j;
-      while (j < text.size() && text[j] >= L'0' && text[j] <= L'9') ++j;
-      precision = ParseInt32Or(text.substr(pStart, j - pStart), 0);
-    }
-    if (j >= text.size() || (text[j] != L's' && text[j] != L'S')) return false;
-    if (index > 0 || (index < 0 && used)) return false;  // only one argument exists
-    used = true;
-    std::wstring value(arg);
-    if (precision >= 0 && static_cast<size_t>(precision) < value.size()) value.resize(static_cast<size_t>(precision));
-    if (width > 0 && static_cast<size_t>(width) > value.size()) {
-      std::wstring pad(static_cast<size_t>(width) - value.size(), L' ');
-      value = left ? value + pad : pad + value;
-    }
-    out += value;
-    i = j;
-  }
-  return true;
-}
-
-}  // namespace
 
 std::wstring FormatAndExpand(std::wstring_view text, std::wstring_view argument) {
   std::wstring formatted;
-  if (!FormatOne(text, argument, formatted)) return ExpandVariables(text);
+  if (!FormatOneArgument(text, argument, formatted)) return ExpandVariables(text);
   return ExpandVariables(formatted);
 }
 

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "base/file_record.h"
+#include "base/path_rules.h"
 #include "base/record_list.h"
 #include "base/result.h"
 #include "base/text.h"
@@ -72,10 +74,15 @@ struct DataArchive {
   };
   std::vector<Numbered> byNumber;
 
+  // The reason it cannot be read, when the file opens but the archive is
+  // refused: the package is damaged.
+  ZipError refused = ZipError::None;
+
   bool Open(const std::wstring& path) {
     if (!file.OpenRead(path)) return false;
     source = std::make_unique<platform::FileByteSource>(file);
-    if (zip.Open(*source) != ZipError::None) return false;
+    refused = zip.Open(*source);
+    if (refused != ZipError::None) return false;
     const auto& entries = zip.Entries();
     byNumber.clear();
     byNumber.reserve(entries.size());
@@ -106,6 +113,13 @@ struct DataArchive {
 DataArchive* g_archive = nullptr;
 
 std::wstring ArchivePath() { return State().SetupTempDir + L"\\ekdatafile.zip"; }
+
+// Why an entry could not be written: the Windows cause of a failed write,
+// or the damage of the package itself.
+struct ExtractFailure {
+  std::wstring cause;
+  ZipError damage = ZipError::None;  // not None: the archive, not the disk, failed
+};
 
 // Pending window messages at most every few hundredths of a second: often
 // enough for the window to repaint and a close request to come through,
@@ -146,17 +160,19 @@ class PacedFileSink : public ByteSink {
 constexpr uint64_t kInflateAheadFrom = 1024 * 1024;
 
 // Writes one entry to an exact path, with the stored time and attributes.
-// On failure `cause` holds the Windows cause, when there is one.
 [[nodiscard]] bool ExtractEntryTo(DataArchive& a, const ZipEntry& e, const std::wstring& dest, bool setTime, bool setAttributes,
-                    std::wstring* cause = nullptr) {
+                    ExtractFailure* failure = nullptr) {
   platform::File out;
   if (!out.Create(dest)) {
-    if (cause) *cause = FailureCause();
+    if (failure) failure->cause = FailureCause();
     return false;
   }
   PacedFileSink sink(out);
   const ZipError err = e.uncompressedSize >= kInflateAheadFrom ? a.zip.ExtractAhead(e, sink) : a.zip.Extract(e, sink);
-  if (err == ZipError::WriteFailed && cause) *cause = FailureCause();
+  if (failure) {
+    if (err == ZipError::WriteFailed) failure->cause = FailureCause();
+    else if (err != ZipError::None) failure->damage = err;
+  }
   if (err != ZipError::None) {
     out.Close();
     // A damaged entry must not leave a file that looks installed; what
@@ -241,7 +257,7 @@ class FileStage {
       : archive_(archive),
         settings_(Settings::FromSwitches()),
         exclusions_(ComponentExclusions::FromOptions()),
-        total_(SetupInt(L"TotalFiles", 0)),
+        total_(FileCount()),
         sourceFiles_(SetupInt(L"SourceFiles", 0)) {}
 
   void Run() {
@@ -255,9 +271,28 @@ class FileStage {
   }
 
  private:
+  // The declared count, never more than the records there are: a count of
+  // two billion would otherwise keep the stage looking for missing records
+  // for minutes.
+  static int FileCount() {
+    const size_t records = RecordCount(Config(), kFilesSection);
+    return static_cast<int>(std::min<int64_t>(SetupInt(L"TotalFiles", 0), static_cast<int64_t>(records)));
+  }
+
   void InstallRecord(int i, const std::wstring& raw, const FileRecord& record) {
     const std::wstring d = ExpandVariables(record.destination);
     if (d.empty() || !record.HasFlags()) return;
+    // A destination is a file or folder of a drive or a share. Anything else
+    // (a relative path, which would land in the folder the setup runs from,
+    // a device such as CON or COM1, a stream, a name Windows shortens) is
+    // neither created nor deleted: the record fails like a file that cannot
+    // be written.
+    if (!IsPlainAbsolutePath(d, true)) {
+      while (true) {
+        LogFailure(L"Unable to create file: " + d, L"Not a file path");
+        if (!RetryAfterFailure(d, false)) return;
+      }
+    }
     bool recordIt = record.RecordForUninstall();
     const bool folderRecord = d.back() == L'\\';
     const std::wstring xd = ExtendedPath(d);
@@ -396,10 +431,10 @@ class FileStage {
       if (!absent && platform::FileExists(xd)) Ignore(platform::DeleteFileAt(xd));
       absent = false;  // a retry looks again
       const ZipEntry* e = archive_.Entry(static_cast<size_t>(i));
-      std::wstring cause;
+      ExtractFailure failure;
       // Named before it is written: a file cut short by a kill is known.
       if (e) JournalFileAhead(d);
-      if (e && ExtractEntryTo(archive_, *e, xd, settings_.setModifyTime, settings_.setAttributes, &cause)) {
+      if (e && ExtractEntryTo(archive_, *e, xd, settings_.setModifyTime, settings_.setAttributes, &failure)) {
         // Only a courtesy to tools that look at creation times.
         if (settings_.stampCreation) Ignore(platform::SetCreationTimeNow(xd));
         if (s.CreateUninstaller && recordIt) AddToUninstallList(uninstall::kFiles, {d});
@@ -408,21 +443,34 @@ class FileStage {
         return;
       }
       JournalFileAhead(std::wstring());  // what is there now is not the setup's half
-      LogFailure(L"Unable to create file: " + d, cause);
-      std::wstring message = FormatAndExpand(LangText(L"Messages", 14, L"Error creating file:"), d);
-      if (platform::FileExists(xd))
-        message += L"\r\n\r\n" + LangText(L"Messages", 39, L"The file may be open in another program. Close it and try again.");
-      if (s.Silent) {
-        if (!settings_.silentIgnoreErrors) Abort();
-      } else {
-        const auto answer = Box(message, L"Error", platform::MsgButtons::AbortRetryIgnore, 2);
-        if (answer == platform::MsgResult::Retry) continue;
-        if (answer == platform::MsgResult::Abort) Abort();
-      }
-      s.HadErrors = true;
-      DropOthersEntries(d);
-      return;
+      LogFailure(L"Unable to create file: " + d, failure.cause);
+      // A disk can be freed and a program closed; a damaged package stays
+      // damaged, and the log says so.
+      if (!e) WriteLog(L"Error=Damaged package: the data archive has no entry " + ToText(i));
+      else if (failure.damage != ZipError::None)
+        WriteLog(L"Error=Damaged package: entry " + ToText(i) + L" of the data archive: " + ZipErrorText(failure.damage));
+      if (!RetryAfterFailure(d, platform::FileExists(xd))) return;
     }
+  }
+
+  // After a file that could not be written: the question Abort, Retry or
+  // Ignore (a silent run aborts, or ignores with -silentignoreerror). True
+  // when the user asks to try again; an abort does not return.
+  bool RetryAfterFailure(const std::wstring& d, bool fileStillThere) {
+    auto& s = State();
+    std::wstring message = FormatAndExpand(LangText(L"Messages", 14, L"Error creating file:"), d);
+    if (fileStillThere)
+      message += L"\r\n\r\n" + LangText(L"Messages", 39, L"The file may be open in another program. Close it and try again.");
+    if (s.Silent) {
+      if (!settings_.silentIgnoreErrors) Abort();
+    } else {
+      const auto answer = Box(message, L"Error", platform::MsgButtons::AbortRetryIgnore, 2);
+      if (answer == platform::MsgResult::Retry) return true;
+      if (answer == platform::MsgResult::Abort) Abort();
+    }
+    s.HadErrors = true;
+    DropOthersEntries(d);
+    return false;
   }
 
   DataArchive& archive_;
@@ -458,17 +506,21 @@ bool IsNewerFile(const std::wstring& newFile, const std::wstring& installedFile,
 void UnpackUninstallerForRollback() {
   auto& s = State();
   const int index = SetupInt(L"UninstallIndex", -1);
-  if (index == -1) return;
-  DataArchive local;
-  DataArchive* a = g_archive;
-  if (!a) {
-    if (!local.Open(ArchivePath())) return;
-    a = &local;
+  if (index != -1) {
+    DataArchive local;
+    DataArchive* a = g_archive ? g_archive : &local;
+    // Without the uninstaller the roll-back does not start; the abort goes on.
+    if (a == g_archive || local.Open(ArchivePath())) {
+      if (const ZipEntry* e = a->Entry(static_cast<size_t>(index)))
+        Ignore(ExtractEntryTo(*a, *e, s.SetupTempDir + L"\\Uninstall.exe", false, false));
+    }
+    local.Close();
   }
-  // Without the uninstaller the roll-back does not start; the abort goes on.
-  if (const ZipEntry* e = a->Entry(static_cast<size_t>(index)))
-    Ignore(ExtractEntryTo(*a, *e, s.SetupTempDir + L"\\Uninstall.exe", false, false));
-  a->Close();
+  ReleaseDataArchive();
+}
+
+void ReleaseDataArchive() {
+  if (g_archive) g_archive->Close();
   g_archive = nullptr;
 }
 
@@ -476,7 +528,13 @@ void InstallFiles() {
   auto& s = State();
   DataArchive archive;
   // A product without payload may ship no data archive at all.
-  if (!archive.Open(ArchivePath()) && s.DataArchiveSize != 0) FailDataArchive();
+  if (!archive.Open(ArchivePath()) && s.DataArchiveSize != 0) {
+    if (archive.refused != ZipError::None)
+      WriteLog(std::wstring(L"Error=Damaged package: the data archive: ") + ZipErrorText(archive.refused));
+    // The process ends without unwinding: the copy must be closed to go.
+    archive.Close();
+    FailDataArchive();
+  }
   g_archive = &archive;
   BatchInstallJournal(true);
   FileStage(archive).Run();

@@ -129,17 +129,23 @@ size_t CopyBlockSize(uint64_t total) {
   return static_cast<size_t>(std::clamp<uint64_t>(share, kSmallest, kLargest));
 }
 
-// The data archive out of the own file, progress 0 to 30.
-void CopyDataArchive() {
+// The copy of the data archive; false when it could not be made. Its files
+// are closed when it returns, so that a failure can clean up after it.
+[[nodiscard]] bool CopyDataArchiveOut() {
   auto& s = State();
-  Caption(L"Install", 13, L"Extracting files...");
-  platform::SleepMs(500);
   platform::File own;
-  if (!own.OpenRead(platform::ModulePath()) || !own.Seek(s.EngineSize)) FailDataArchive();
+  if (!own.OpenRead(platform::ModulePath()) || !own.Seek(s.EngineSize)) return false;
   // The archive must lie inside the file, before the configuration and trailer.
-  if (static_cast<uint64_t>(s.EngineSize) + s.DataArchiveSize > own.Size()) FailDataArchive();
+  if (static_cast<uint64_t>(s.EngineSize) + s.DataArchiveSize > own.Size()) {
+    WriteLog(L"Error=Damaged package: the data archive reaches beyond the end of the setup file");
+    return false;
+  }
+  const std::wstring copy = s.SetupTempDir + L"\\ekdatafile.zip";
   platform::File out;
-  if (!out.Create(s.SetupTempDir + L"\\ekdatafile.zip")) FailDataArchive();
+  if (!out.Create(copy)) {
+    LogFailure(L"Unable to create file: " + copy, FailureCause());
+    return false;
+  }
   uint64_t copied = 0;
   const uint64_t total = s.DataArchiveSize;
   const size_t block = CopyBlockSize(total);
@@ -148,12 +154,25 @@ void CopyDataArchive() {
     const size_t want = static_cast<size_t>(std::min<uint64_t>(block, total - copied));
     auto got = own.Read(buf.data(), want);
     // A short read inside the archive is a damaged package, not its end.
-    if (!got || *got != want) FailDataArchive();
-    if (*got && !out.Write(buf.data(), *got)) FailDataArchive();
+    if (!got || *got != want) {
+      LogFailure(L"Error=Damaged package: the data archive cannot be read to its end", got ? L"" : FailureCause());
+      return false;
+    }
+    if (*got && !out.Write(buf.data(), *got)) {
+      LogFailure(L"Unable to create file: " + copy, FailureCause());
+      return false;
+    }
     copied += *got;
     if (total > 0) host().SetProgress(static_cast<int>(std::lround(static_cast<double>(copied) * 30.0 / static_cast<double>(total))));
-    if (*got < block) break;
+    if (*got < block) return true;
   }
+}
+
+// The data archive out of the own file, progress 0 to 30.
+void CopyDataArchive() {
+  Caption(L"Install", 13, L"Extracting files...");
+  platform::SleepMs(500);
+  if (!CopyDataArchiveOut()) FailDataArchive();
 }
 
 void CopyFiles() {
@@ -420,6 +439,7 @@ std::wstring InstalledInfoFilePath() {
 
 void FailDataArchive() {
   auto& s = State();
+  ReleaseDataArchive();
   EndInstallJournal();  // nothing has been installed
   ReleaseDocuments();
   s.UninstallIni.reset();
@@ -432,6 +452,7 @@ void AbortInstall(bool fromFileStage) {
   // A halt after the file stage rolls back too: the copy of the data archive
   // is still there to take the uninstaller from.
   if (fromFileStage || !platform::FileExists(s.SetupTempDir + L"\\Uninstall.exe")) UnpackUninstallerForRollback();
+  ReleaseDataArchive();
   s.SetupConfig.reset();
   s.LanguageTexts.reset();
   SaveUninstallIni();

@@ -2,6 +2,8 @@
 
 #include <oleacc.h>
 
+#include "platform/system_library.h"
+
 namespace ek::platform {
 namespace {
 
@@ -129,12 +131,18 @@ class AccessibleProxy final : public IAccessible {
 LRESULT AnswerGetObject(HWND hwnd, WPARAM wp, LPARAM lp, const AccessibleOverride& o) {
   if (static_cast<LONG>(lp) != OBJID_CLIENT) return 0;
   if (o.name.empty() && o.role == 0 && o.state == 0 && o.itemCount == 0) return 0;
+  // oleacc.dll is not a known DLL: imported, it would be looked for beside
+  // the setup file first.
+  static const auto createStd =
+      SystemFunction<decltype(&::CreateStdAccessibleObject)>(L"oleacc.dll", "CreateStdAccessibleObject");
+  static const auto fromObject = SystemFunction<decltype(&::LresultFromObject)>(L"oleacc.dll", "LresultFromObject");
+  if (!createStd || !fromObject) return 0;
   IAccessible* inner = nullptr;
-  if (FAILED(::CreateStdAccessibleObject(hwnd, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&inner))) ||
+  if (FAILED(createStd(hwnd, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&inner))) ||
       !inner)
     return 0;
   auto* proxy = new AccessibleProxy(inner, o);
-  const LRESULT r = ::LresultFromObject(__uuidof(IAccessible), wp, static_cast<IAccessible*>(proxy));
+  const LRESULT r = fromObject(__uuidof(IAccessible), wp, static_cast<IAccessible*>(proxy));
   proxy->Release();  // LresultFromObject holds its own reference
   return r > 0 ? r : 0;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/handles.h"
+#include "platform/system_library.h"
 
 namespace ek::platform {
 
@@ -29,10 +30,12 @@ std::optional<std::wstring> ChooseFile(const OpenFileRequest& r) {
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.lpstrTitle = r.title.empty() ? nullptr : r.title.c_str();
   ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-  // The dialog's library, loaded only when it is needed: imported, it
-  // would add several megabytes to every run's working set, for a dialog
-  // that few runs show.
-  UniqueModule comdlg(::LoadLibraryW(L"comdlg32.dll"));
+  // The dialog's library, loaded from the system folder only when it is
+  // needed: imported, it would add several megabytes to every run's working
+  // set, for a dialog that few runs show, and bind its own dependencies
+  // before the program's first instruction, some of them looked for beside
+  // the setup file.
+  UniqueModule comdlg(::LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   using OpenFn = BOOL(WINAPI*)(OPENFILENAMEW*);
   const auto open = comdlg ? reinterpret_cast<OpenFn>(reinterpret_cast<void*>(::GetProcAddress(comdlg.get(), "GetOpenFileNameW"))) : nullptr;
   if (!open || !open(&ofn)) return std::nullopt;
@@ -46,10 +49,13 @@ std::optional<std::wstring> PickWithShellBrowser(WindowHandle owner, const std::
   bi.hwndOwner = static_cast<HWND>(owner);
   bi.lpszTitle = title.c_str();
   bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-  PIDLIST_ABSOLUTE pidl = ::SHBrowseForFolderW(&bi);
+  static const auto browse = SystemFunction<decltype(&::SHBrowseForFolderW)>(L"shell32.dll", "SHBrowseForFolderW");
+  static const auto pathOf = SystemFunction<decltype(&::SHGetPathFromIDListW)>(L"shell32.dll", "SHGetPathFromIDListW");
+  if (!browse || !pathOf) return std::nullopt;
+  PIDLIST_ABSOLUTE pidl = browse(&bi);
   if (!pidl) return std::nullopt;
   wchar_t path[MAX_PATH] = {};
-  const bool ok = ::SHGetPathFromIDListW(pidl, path) != FALSE;
+  const bool ok = pathOf(pidl, path) != FALSE;
   ::CoTaskMemFree(pidl);
   if (!ok) return std::nullopt;
   return std::wstring(path);
@@ -68,9 +74,11 @@ std::optional<std::wstring> PickFolder(WindowHandle owner, const std::wstring& t
   dialog->GetOptions(&options);
   dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
   dialog->SetTitle(title.c_str());
-  if (!initial.empty()) {
+  static const auto itemFromName =
+      SystemFunction<decltype(&::SHCreateItemFromParsingName)>(L"shell32.dll", "SHCreateItemFromParsingName");
+  if (!initial.empty() && itemFromName) {
     ComPtr<IShellItem> folder;
-    if (SUCCEEDED(::SHCreateItemFromParsingName(initial.c_str(), nullptr, IID_IShellItem, folder.put_void())))
+    if (SUCCEEDED(itemFromName(initial.c_str(), nullptr, IID_IShellItem, folder.put_void())))
       dialog->SetFolder(folder.get());
   }
   if (FAILED(dialog->Show(static_cast<HWND>(owner)))) return std::nullopt;

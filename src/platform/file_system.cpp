@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/handles.h"
+#include "platform/system_library.h"
 
 namespace ek::platform {
 
@@ -248,17 +249,24 @@ bool File::SetTimeAndAttributes(std::optional<uint64_t> lastWrite, std::optional
 }
 
 std::wstring FileVersionText(const std::wstring& path) {
+  // version.dll is not a known DLL: imported, it would be looked for beside
+  // the setup file first.
+  static const auto infoSize =
+      SystemFunction<decltype(&::GetFileVersionInfoSizeW)>(L"version.dll", "GetFileVersionInfoSizeW");
+  static const auto info = SystemFunction<decltype(&::GetFileVersionInfoW)>(L"version.dll", "GetFileVersionInfoW");
+  static const auto query = SystemFunction<decltype(&::VerQueryValueW)>(L"version.dll", "VerQueryValueW");
+  if (!infoSize || !info || !query) return std::wstring();
   DWORD handle = 0;
-  DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
+  DWORD size = infoSize(path.c_str(), &handle);
   if (size == 0) return std::wstring();
   std::vector<unsigned char> data(size);
-  if (!::GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return std::wstring();
-  VS_FIXEDFILEINFO* info = nullptr;
+  if (!info(path.c_str(), 0, size, data.data())) return std::wstring();
+  VS_FIXEDFILEINFO* fixed = nullptr;
   UINT len = 0;
-  if (!::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &len) || !info || len < sizeof *info)
+  if (!query(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) || !fixed || len < sizeof *fixed)
     return std::wstring();
-  return std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(info->dwFileVersionMS)) + L"." +
-         std::to_wstring(HIWORD(info->dwFileVersionLS)) + L"." + std::to_wstring(LOWORD(info->dwFileVersionLS));
+  return std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionMS)) +
+         L"." + std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionLS));
 }
 
 std::wstring ModulePath() {

@@ -12,13 +12,35 @@
 #include <thread>
 
 #include "platform/handles.h"
+#include "platform/system_library.h"
 
 namespace ek::platform {
 namespace {
 
+// WinINet is no known DLL: imported, it would be looked for beside the setup
+// file first. Its functions come from the system folder at run time.
+struct WinInet {
+  template <typename Fn>
+  static Fn Get(const char* name) {
+    return SystemFunction<Fn>(L"wininet.dll", name);
+  }
+  decltype(&::InternetOpenW) open = Get<decltype(&::InternetOpenW)>("InternetOpenW");
+  decltype(&::InternetOpenUrlW) openUrl = Get<decltype(&::InternetOpenUrlW)>("InternetOpenUrlW");
+  decltype(&::InternetReadFile) read = Get<decltype(&::InternetReadFile)>("InternetReadFile");
+  decltype(&::InternetQueryOptionW) queryOption = Get<decltype(&::InternetQueryOptionW)>("InternetQueryOptionW");
+  decltype(&::HttpQueryInfoW) queryInfo = Get<decltype(&::HttpQueryInfoW)>("HttpQueryInfoW");
+  decltype(&::InternetCloseHandle) close = Get<decltype(&::InternetCloseHandle)>("InternetCloseHandle");
+  [[nodiscard]] bool Complete() const { return open && openUrl && read && queryOption && queryInfo && close; }
+};
+
+const WinInet& Inet() {
+  static const WinInet functions;
+  return functions;
+}
+
 struct InternetHandleTraits {
   [[nodiscard]] static HINTERNET Invalid() noexcept { return nullptr; }
-  static void Close(HINTERNET h) noexcept { ::InternetCloseHandle(h); }
+  static void Close(HINTERNET h) noexcept { Inet().close(h); }
 };
 using UniqueInternet = UniqueResource<HINTERNET, InternetHandleTraits>;
 
@@ -33,17 +55,17 @@ constexpr size_t kMaxQueuedBytes = size_t{8} << 20;
 UrlAnswer ReadAnswer(HINTERNET request) {
   UrlAnswer a;
   DWORD type = 0, size = sizeof type;
-  a.http = ::InternetQueryOptionW(request, INTERNET_OPTION_HANDLE_TYPE, &type, &size) &&
+  a.http = Inet().queryOption(request, INTERNET_OPTION_HANDLE_TYPE, &type, &size) &&
            type == INTERNET_HANDLE_TYPE_HTTP_REQUEST;
   if (!a.http) return a;
   DWORD status = 0;
   size = sizeof status;
-  if (::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+  if (Inet().queryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
     a.status = status;
   // As text: a length beyond 4 GB does not fit the numeric form.
   wchar_t length[32];
   size = sizeof length;
-  if (::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, length, &size, nullptr)) {
+  if (Inet().queryInfo(request, HTTP_QUERY_CONTENT_LENGTH, length, &size, nullptr)) {
     wchar_t* end = nullptr;
     const unsigned long long n = std::wcstoull(length, &end, 10);
     if (end != length && *end == L'\0') a.declaredLength = n;
@@ -82,9 +104,10 @@ struct UrlTransfer::Shared {
 namespace {
 
 void Run(std::shared_ptr<UrlTransfer::Shared> shared, std::wstring agent, std::wstring url, size_t blockSize) {
-  UniqueInternet session(::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!Inet().Complete()) return shared->Fail(ERROR_PROC_NOT_FOUND);
+  UniqueInternet session(Inet().open(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session) return shared->Fail(::GetLastError());
-  UniqueInternet request(::InternetOpenUrlW(session.get(), url.c_str(), nullptr, 0, kRequestFlags, 0));
+  UniqueInternet request(Inet().openUrl(session.get(), url.c_str(), nullptr, 0, kRequestFlags, 0));
   if (!request) return shared->Fail(::GetLastError());
   const UrlAnswer answer = ReadAnswer(request.get());
   shared->Publish([&] {
@@ -95,7 +118,7 @@ void Run(std::shared_ptr<UrlTransfer::Shared> shared, std::wstring agent, std::w
   while (!shared->abandoned) {
     std::string block(blockSize, '\0');
     DWORD got = 0;
-    if (!::InternetReadFile(request.get(), block.data(), static_cast<DWORD>(block.size()), &got))
+    if (!Inet().read(request.get(), block.data(), static_cast<DWORD>(block.size()), &got))
       return shared->Fail(::GetLastError());
     if (got == 0) {
       shared->Publish([&] { shared->state = TransferState::Ended; });

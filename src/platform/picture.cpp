@@ -102,7 +102,9 @@ void Image::Draw(void* dcHandle, int x, int y, int w, int h, bool keyTransparent
   HGDIOBJ old = ::SelectObject(mem, data_->bitmap);
   BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
   ::SetStretchBltMode(dc, HALFTONE);
-  ::AlphaBlend(dc, x, y, w, h, mem, 0, 0, data_->width, data_->height, bf);
+  // gdi32's own entry: msimg32.dll, which only forwards to it, is no known
+  // DLL and would be looked for beside the setup file first.
+  ::GdiAlphaBlend(dc, x, y, w, h, mem, 0, 0, data_->width, data_->height, bf);
   ::SelectObject(mem, old);
   ::DeleteDC(mem);
 }

@@ -6,6 +6,7 @@
 
 #include "base/text.h"
 #include "platform/handles.h"
+#include "platform/system_library.h"
 
 namespace ek::platform {
 
@@ -20,7 +21,8 @@ bool ShellStart(const ShellStartRequest& r, const std::function<bool()>& poll, u
   sei.lpParameters = r.parameters.empty() ? nullptr : r.parameters.c_str();
   sei.lpDirectory = nullptr;
   sei.nShow = r.show;
-  if (!::ShellExecuteExW(&sei)) return false;
+  static const auto shellExecuteEx = SystemFunction<decltype(&::ShellExecuteExW)>(L"shell32.dll", "ShellExecuteExW");
+  if (!shellExecuteEx || !shellExecuteEx(&sei)) return false;
   if (!r.wait) return true;
   UniqueHandle process(sei.hProcess);
   DWORD code = 0;
@@ -44,8 +46,10 @@ bool ShellStart(const ShellStartRequest& r, const std::function<bool()>& poll, u
 
 void ShellOpen(WindowHandle owner, const std::wstring& verb, const std::wstring& file, const std::wstring& parameters,
                int show) {
-  ::ShellExecuteW(static_cast<HWND>(owner), verb.empty() ? nullptr : verb.c_str(), file.c_str(),
-                  parameters.empty() ? nullptr : parameters.c_str(), nullptr, show);
+  static const auto shellExecute = SystemFunction<decltype(&::ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+  if (shellExecute)
+    shellExecute(static_cast<HWND>(owner), verb.empty() ? nullptr : verb.c_str(), file.c_str(),
+                 parameters.empty() ? nullptr : parameters.c_str(), nullptr, show);
 }
 
 std::optional<uint32_t> FindProcessByExeName(const std::wstring& fileName) {

@@ -7,12 +7,14 @@
 #include <shobjidl.h>
 
 #include "platform/handles.h"
+#include "platform/system_library.h"
 
 namespace ek::platform {
 
 std::wstring ShellFolder(int csidl) {
+  static const auto getFolderPath = SystemFunction<decltype(&::SHGetFolderPathW)>(L"shell32.dll", "SHGetFolderPathW");
   wchar_t buf[MAX_PATH];
-  if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buf))) return std::wstring();
+  if (!getFolderPath || FAILED(getFolderPath(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buf))) return std::wstring();
   return buf;
 }
 
@@ -55,7 +57,8 @@ std::optional<ShellLinkData> ReadShellLink(const std::wstring& linkPath) {
 }
 
 void NotifyAssociationsChanged(bool idList) {
-  ::SHChangeNotify(SHCNE_ASSOCCHANGED, idList ? SHCNF_IDLIST : 0, nullptr, nullptr);
+  static const auto changeNotify = SystemFunction<decltype(&::SHChangeNotify)>(L"shell32.dll", "SHChangeNotify");
+  if (changeNotify) changeNotify(SHCNE_ASSOCCHANGED, idList ? SHCNF_IDLIST : 0, nullptr, nullptr);
 }
 
 void BroadcastEnvironmentChange() {
@@ -94,7 +97,10 @@ bool UnregisterTypeLibrary(const std::wstring& path) {
 }
 
 bool CallDllExport(const std::wstring& path, const char* exportName) {
-  UniqueModule mod(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  // The library's own folder serves its dependencies, and the system folder;
+  // never the setup file's folder or the current one.
+  UniqueModule mod(
+      ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
   if (!mod) return false;
   using Fn = HRESULT(STDAPICALLTYPE*)();
   auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(mod.get(), exportName)));

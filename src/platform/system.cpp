@@ -11,6 +11,7 @@
 
 #include "platform/handles.h"
 #include "platform/registry.h"
+#include "platform/system_library.h"
 
 namespace ek::platform {
 
@@ -204,11 +205,27 @@ std::wstring CommandLineFull() {
 std::vector<std::wstring> CommandLineArgs() {
   std::vector<std::wstring> out;
   int argc = 0;
-  LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+  static const auto toArgv = SystemFunction<decltype(&::CommandLineToArgvW)>(L"shell32.dll", "CommandLineToArgvW");
+  LPWSTR* argv = toArgv ? toArgv(::GetCommandLineW(), &argc) : nullptr;
   if (!argv) return out;
   for (int i = 1; i < argc; ++i) out.emplace_back(argv[i]);
   ::LocalFree(argv);
   return out;
+}
+
+void RestrictDllSearch() {
+  // Looked up rather than imported: where it is missing (an unpatched old
+  // system) the program still starts, with the current folder at least out.
+  using SetDefaultFn = BOOL(WINAPI*)(DWORD);
+  const auto setDefault = reinterpret_cast<SetDefaultFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) ::SetDllDirectoryW(L"");
+}
+
+void* SystemProcedure(const wchar_t* dll, const char* name) {
+  // Never freed: the functions are used until the process ends.
+  HMODULE module = ::LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  return module ? reinterpret_cast<void*>(::GetProcAddress(module, name)) : nullptr;
 }
 
 bool RequestRestart() {

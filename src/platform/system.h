@@ -53,6 +53,15 @@ struct LocalDate {
 [[nodiscard]] std::wstring CommandLineFull();        // GetCommandLineW
 [[nodiscard]] std::vector<std::wstring> CommandLineArgs();  // arguments after the program path
 
+// The first call of both programs, before anything can load a DLL by name:
+// DLLs are then looked for in the system folder only, never beside the
+// program (a Downloads folder holds whatever else was downloaded) or in the
+// current folder. A DLL given by its full path still loads from there.
+void RestrictDllSearch();
+// A function of a DLL of the system folder, loaded on first use and kept for
+// the life of the process; null when either is missing. The programs import
+// at start-up only DLLs that Windows itself never looks for beside them.
+[[nodiscard]] void* SystemProcedure(const wchar_t* dll, const char* name);
 // ExitWindowsEx(EWX_REBOOT). The environment variable EK_TEST_RESTART_RECORD
 // names a file to which the request is appended instead ("EWX_REBOOT" and a
 // line break): the seam through which the tests see a restart that Wine

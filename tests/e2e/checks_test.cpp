@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "harness.h"
+#include "proxy.h"
 #include "setup_run_test.h"
 
 using namespace e2e;
@@ -114,14 +115,10 @@ TEST_F(Checks, SilentRequirementWithoutARemedyEndsWith5AndInstallsNothing) {
 
 TEST_F(Checks, RunningApplicationIsEndedSilentlyAndAskedAboutInteractively) {
   const std::string exe = dump_ + "/ekbusy" + std::to_string(::getpid()) + ".exe";
-  WriteFile(exe, ReadFile(BuildDir() + "/bin/argdump.exe"));
   const std::string name = std::filesystem::path(exe).filename().string();
   auto startBusy = [&] {
-    RemoveAll(dump_ + "/argdump.log");
-    auto b = std::make_unique<Background>(exe, std::vector<std::string>{},
-                                          std::vector<std::pair<std::string, std::string>>{
-                                              {"EK_ARGDUMP_DIR", DumpWin()}, {"EK_ARGDUMP_SLEEP", "90000"}});
-    for (int i = 0; i < 300 && DumpLines() == 0; ++i) ::usleep(100000);  // running once it has written
+    auto b = StartRunningProgram(exe, dump_);
+    EXPECT_TRUE(b);
     EXPECT_EQ(DumpLines(), 1u);
     return b;
   };
@@ -221,39 +218,6 @@ TEST_F(Checks, PackageMessageOpensItsTargetOrIsDeclined) {
   EXPECT_GE(DumpLines(), 1u);
   EXPECT_TRUE(Installed(p));
 }
-
-// The system's proxy settings for a test, put back afterwards: WinINet asks
-// the probe addresses through the proxy, so a local port decides the answer
-// and no test reaches the Internet. Local addresses bypass the proxy.
-class Proxy {
- public:
-  Proxy() {
-    for (const char* name : {"ProxyEnable", "ProxyServer", "ProxyOverride"}) {
-      auto r = Probe({"reg", "HKCU", kKey, name, "64"});
-      const std::string k = std::string("value[") + name + "]";
-      saved_.push_back({name, r["type[" + std::string(name) + "]"], r.count(k) ? r[k] : "<missing>"});
-    }
-  }
-  ~Proxy() {
-    for (const auto& v : saved_) {
-      if (v.data == "<missing>") WineOutput({"reg", "delete", Key(), "/v", v.name, "/f"});
-      else WineOutput({"reg", "add", Key(), "/v", v.name, "/t", v.type == "4" ? "REG_DWORD" : "REG_SZ", "/d", v.data, "/f"});
-    }
-  }
-  void Use(const std::string& server) {
-    WineOutput({"reg", "add", Key(), "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1", "/f"});
-    WineOutput({"reg", "add", Key(), "/v", "ProxyServer", "/t", "REG_SZ", "/d", server, "/f"});
-    WineOutput({"reg", "add", Key(), "/v", "ProxyOverride", "/t", "REG_SZ", "/d", "127.0.0.1;localhost;<local>", "/f"});
-  }
-
- private:
-  static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-  static std::string Key() { return std::string("HKCU\\") + kKey; }
-  struct Saved {
-    std::string name, type, data;
-  };
-  std::vector<Saved> saved_;
-};
 
 TEST_F(Checks, InternetCheckAnsweredBothWays) {
   Proxy proxy;

@@ -96,7 +96,9 @@ TEST_F(DownloadCommands, FailuresFollowTheSwitches) {
     EXPECT_FALSE(Exists(UnixPath(dir) + "/after.txt"));
     EXPECT_FALSE(Exists(p.installDirUnix() + "/readme.txt"));
     // An error page is never saved as the file.
-    if (path.rfind("status/", 0) == 0) EXPECT_FALSE(Exists(UnixPath(dir) + "/failed.bin"));
+    if (path.rfind("status/", 0) == 0) {
+      EXPECT_FALSE(Exists(UnixPath(dir) + "/failed.bin"));
+    }
   }
 
   // After the installation a halt rolls it back.

@@ -10,6 +10,7 @@
 
 #include "harness.h"
 #include "setup_run_test.h"
+#include "ui_session.h"
 
 using namespace e2e;
 
@@ -110,6 +111,38 @@ TEST_F(Elevation, ElevatedErrorsReachTheFirstInstance) {
   EXPECT_TRUE(Contains(log, "Elevated=1")) << log;
   EXPECT_TRUE(Contains(log, "Unable to create file: " + p.installDirWin() + "\\a.txt")) << log;
   EXPECT_TRUE(Contains(log, "CompletedWithError=1")) << log;
+}
+
+TEST_F(Elevation, HandOffThatCannotStartEndsWith11OrStaysOnTheWelcomeScreen) {
+  Product p("handofffail");
+  // The hand-off goes through the package's launcher, which is no program:
+  // the elevated copy cannot start, as when the user declines the prompt.
+  p.AddConfigFile("Launcher.exe", "not a program\r\n");
+  const std::string pkg = Package(p, "SetupParameters=-runvialauncher\r\n");
+  const std::vector<std::pair<std::string, std::string>> standardUser = {{"EK_TEST_AS_STANDARD_USER", "1"}};
+  {
+    SCOPED_TRACE("silent: 11, nothing installed, no message");
+    RunResult r = RunSetup(pkg, {{"/S"}, 120, "default", false, standardUser});
+    EXPECT_EQ(r.exitCode, 11);
+    EXPECT_TRUE(r.dialogs.empty());
+    EXPECT_FALSE(Exists(p.installDirUnix() + "/a.txt"));
+  }
+  SCOPED_TRACE("interactive: the message, then the welcome screen again");
+  UiSession ui(pkg, {{}, 120, "default", false, standardUser});
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+  ui.Click("TFormMain", "BInstall");
+  auto box = ui.WaitBoxWith("You don't have enough rights to perform this operation.");
+  ASSERT_TRUE(box);
+  EXPECT_TRUE(Contains(box->text, "Log in as an administrator or contact your system administrator.")) << box->text;
+  EXPECT_EQ(box->buttons, "OK");
+  EXPECT_EQ(box->caption, "EkTest handofffail 1.0.0");
+  ASSERT_TRUE(ui.Answer("OK"));
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+  EXPECT_EQ(ui.Control("TFormMain", "BInstall")["text"], "&Install");
+  EXPECT_EQ(ui.Control("TFormMain", "LOptions")["visible"], "1");
+  EXPECT_FALSE(Exists(p.installDirUnix() + "/a.txt"));
+  ui.Close("TFormMain");
+  EXPECT_EQ(ui.WaitExit(), 11);
 }
 
 }  // namespace

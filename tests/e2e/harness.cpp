@@ -439,6 +439,21 @@ bool Background::EndsWithin(int seconds) {
   return !timedOut;
 }
 
+std::unique_ptr<Background> StartRunningProgram(const std::string& exeUnixPath, const std::string& logDirUnix) {
+  WriteFile(exeUnixPath, ReadFile(BuildDir() + "/bin/argdump.exe"));
+  const std::string log = logDirUnix + "/argdump.log";
+  RemoveAll(log);
+  auto b = std::make_unique<Background>(
+      exeUnixPath, std::vector<std::string>{},
+      std::vector<std::pair<std::string, std::string>>{{"EK_ARGDUMP_DIR", WinPath(logDirUnix)},
+                                                       {"EK_ARGDUMP_SLEEP", "90000"}});
+  for (int i = 0; i < 300; ++i) {
+    if (ReadFile(log).find('\n') != std::string::npos) return b;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return nullptr;
+}
+
 HttpServer::HttpServer() {
   static std::atomic<int> counter{0};
   root_ = BuildDir() + "/e2e-work/http-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -129,6 +130,12 @@ class Background {
  private:
   int pid_ = -1;
 };
+
+// A program that a setup must find running: argdump.exe copied to
+// `exeUnixPath` and started; it appends a line to argdump.log in `logDirUnix`
+// (emptied first) and stays for 90 seconds. Returns once it runs (the line is
+// there), null when it did not start.
+std::unique_ptr<Background> StartRunningProgram(const std::string& exeUnixPath, const std::string& logDirUnix);
 
 // The setup log left in the temporary folder ("" when none).
 std::string ReadSetupLog();

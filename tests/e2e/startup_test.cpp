@@ -128,7 +128,7 @@ TEST_F(Startup, HostileConfigArchivesWriteNothingOutsideTheTempFolder) {
     if (!c.extra.empty()) entries.insert(entries.begin(), c.extra);
     p.tweak.rawConfigZip = PythonZip(p.dir() + "/hostile.zip", c.mode, entries);
     RunResult r = RunSetup(p.Build(), {{"/S", "/L"}});
-    EXPECT_EQ(r.exitCode, 6);
+    EXPECT_EQ(r.exitCode, 6) << ReadSetupLog();
     EXPECT_FALSE(Exists(victim));
     EXPECT_FALSE(Exists(rootVictim));
     EXPECT_FALSE(Exists(TempUnix() + "/x.txt"));

@@ -2,6 +2,10 @@
 // questions of an interactive run, and the silent defaults.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "ui_test.h"
 
 using namespace e2e;
@@ -121,6 +125,52 @@ TEST_F(UiExisting, UninstallQuestionDeclinedEndsWith11) {
   ui.Answer("No");
   EXPECT_EQ(ui.WaitExit(), 11);
   EXPECT_EQ(ReadFile(p.installDirUnix() + "/readme.txt"), "hello\r\n");
+}
+
+TEST_F(UiExisting, UninstallQuestionAcceptedRunsTheUninstallerFirst) {
+  Product p("uiaccepted");
+  const std::string pkg = InstallFirstThenBuild(p, "2.0.0", "IfInstalled=0\r\n");
+  UiSession ui(pkg, {}, {p.installDirWin() + "\\Uninstall.exe"});
+  auto box = ui.WaitBoxWith("you must first uninstall");
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->buttons, "Yes|No");
+  ASSERT_TRUE(ui.Answer("Yes"));
+  // The uninstaller's own boxes are confirmed (the question itself may still
+  // be closing when the next look is taken).
+  for (int i = 0; i < 8 && !ui.Wait("TFormMain", "BInstall", "enabled", "1", 3000); ++i) {
+    auto next = ui.WaitBox(10000);
+    if (next && !Contains(next->text, "you must first uninstall"))
+      ui.Answer(Contains(next->buttons, "Yes") ? "Yes" : "OK");
+  }
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+  EXPECT_FALSE(Exists(p.installDirUnix() + "/readme.txt"));
+  EXPECT_EQ(InstallAndFinish(ui), 0);
+  EXPECT_EQ(ReadFile(p.installDirUnix() + "/readme.txt"), "version 2.0.0\r\n");
+}
+
+TEST_F(UiExisting, RunningProgramIsAskedAboutBeforeTheSilentUninstall) {
+  Product p("uirunning");
+  const std::string pkg = InstallFirstThenBuild(p, "2.0.0", "IfInstalled=1\r\n");
+  // A program under the installed main program's file name is running.
+  const std::string dump = BuildDir() + "/e2e-work/uirunning-" + std::to_string(::getpid());
+  RemoveAll(dump);
+  std::filesystem::create_directories(dump);
+  cleanup_.push_back(dump);
+  auto busy = StartRunningProgram(dump + "/readme.txt", dump);
+  ASSERT_TRUE(busy);
+  UiSession ui(pkg, {}, {p.installDirWin() + "\\Uninstall.exe"});
+  const std::string question = "Please close \"EkTest uirunning\", then click Retry to continue.";
+  auto box = ui.WaitBoxWith(question);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->buttons, "Retry|Cancel");
+  // Retry looks again: it still runs.
+  ASSERT_TRUE(RetryAndWaitAgain(ui, question));
+  // Cancel goes on regardless: the old version is removed without a question.
+  ASSERT_TRUE(ui.Answer("Cancel"));
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+  EXPECT_FALSE(Exists(p.installDirUnix() + "/readme.txt"));
+  EXPECT_EQ(InstallAndFinish(ui), 0);
+  EXPECT_EQ(ReadFile(p.installDirUnix() + "/readme.txt"), "version 2.0.0\r\n");
 }
 
 TEST_F(UiExisting, UpdatePackageNeedsItsInstalledVersion) {

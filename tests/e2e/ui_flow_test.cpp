@@ -5,6 +5,8 @@
 // overlap or cut their text, and for controls a screen reader cannot name.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "ui_test.h"
 
 using namespace e2e;
@@ -579,11 +581,14 @@ TEST_F(UiFlow, CustomFieldBrowsingAndNoPrintLink) {
 namespace {
 
 TEST_F(UiFlow, InputBoxOfTheVariablesSection) {
+  enum class How { Ok, Enter, Escape };
   struct Case {
     const char* what;
-    bool ok;
+    How how;
     const char* value;
-  } cases[] = {{"answered", true, "Grace Hopper"}, {"cancelled by Escape", false, "nobody"}};
+  } cases[] = {{"answered", How::Ok, "Grace Hopper"},
+               {"answered by Enter", How::Enter, "Ada Lovelace"},
+               {"cancelled by Escape", How::Escape, "nobody"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Product p("uiinput");
@@ -597,9 +602,13 @@ TEST_F(UiFlow, InputBoxOfTheVariablesSection) {
     EXPECT_EQ(box.at("LPrompt").at("text"), "Your name?");
     EXPECT_EQ(ui.Accessibility("TFormInput")["EAnswer"].name, "Your name?");
     ExpectSound(ui, "TFormInput");
-    if (c.ok) {
+    if (c.how == How::Ok) {
       ui.SetText("TFormInput", "EAnswer", c.value);
       ui.Click("TFormInput", "ButtonOK");
+    } else if (c.how == How::Enter) {
+      // Typed into the field that has the focus, then Enter: OK.
+      EXPECT_TRUE(ui.WaitFocus("TFormInput", "EAnswer")) << ui.Focus("TFormInput");
+      ASSERT_TRUE(ui.Keys("TFormInput", {std::string("text:") + c.value, "enter"}));
     } else {
       ASSERT_TRUE(ui.Keys("TFormInput", {"escape"}));
     }
@@ -607,6 +616,69 @@ TEST_F(UiFlow, InputBoxOfTheVariablesSection) {
     ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
     EXPECT_EQ(InstallAndFinish(ui), 0);
     EXPECT_EQ(RegValue("HKCU", key, "Typed"), c.value);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Types a path into the file or folder dialog that the setup shows next (a
+// message box before it may still be closing).
+bool TypeIntoDialog(UiSession& ui, const std::string& path) {
+  for (int i = 0; i < 50; ++i) {
+    if (ui.WaitBox(10000) && ui.FileDialog(path)) return true;
+    ::usleep(200000);
+  }
+  return false;
+}
+
+TEST_F(UiFlow, FileAndFolderChoosersOfTheVariablesSection) {
+  struct Case {
+    const char* what;
+    bool chosen;
+    const char* file;    // what <Picked> holds afterwards
+    const char* folder;  // what <Folder> holds afterwards
+  } cases[] = {{"chosen", true, "C:\\windows\\win.ini", "C:\\users\\Public"},
+               {"declined and cancelled", false, "no file", "C:\\Default dir"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Product p("uichoosers");
+    const std::string key = "Software\\EkTest\\" + p.guid();
+    regKeys_.push_back("HKCU\\" + key);
+    const std::string pkg =
+        Package(p, "",
+                "[Variables]\r\n"
+                "0=<Picked>*?SELECTFILEASK*?Use a settings file of your own?*?STRING*?no file*?DEFAULT\r\n"
+                "1=<Folder>*?SELECTDIR*?Choose the data folder.*?STRING*?C:\\Default dir*?DEFAULT\r\n"
+                "[Registry]\r\n"
+                "0=HKCU\\" + key + "*?Picked*?REG_SZ*?<Picked>*?Yes*?Yes*?Default\r\n"
+                "1=HKCU\\" + key + "*?Folder*?REG_SZ*?<Folder>*?Yes*?Yes*?Default\r\n");
+    UiSession ui(pkg);
+    // The file: a question first, Yes opens the open-file dialog.
+    auto box = ui.WaitBoxWith("Use a settings file of your own?");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->buttons, "Yes|No");
+    EXPECT_EQ(box->caption, "EkTest uichoosers 1.0.0");
+    ASSERT_TRUE(ui.Answer(c.chosen ? "Yes" : "No"));
+    if (c.chosen) ASSERT_TRUE(TypeIntoDialog(ui, c.file));
+    // The folder: a message first, then the folder picker.
+    box = ui.WaitBoxWith("Choose the data folder.");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->buttons, "OK");
+    ASSERT_TRUE(ui.Answer("OK"));
+    if (c.chosen) {
+      ASSERT_TRUE(TypeIntoDialog(ui, c.folder));
+      // The picker may first open the folder typed; OK then picks it.
+      if (!ui.Wait("TFormMain", "BInstall", "enabled", "1", 4000)) ui.FileDialog("");
+    } else {
+      ASSERT_TRUE(ui.WaitBox());
+      for (int i = 0; i < 50 && !ui.Answer("Cancel"); ++i) ::usleep(200000);
+    }
+    ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+    EXPECT_EQ(InstallAndFinish(ui), 0);
+    EXPECT_EQ(RegValue("HKCU", key, "Picked"), c.file);
+    EXPECT_EQ(RegValue("HKCU", key, "Folder"), c.folder);
   }
 }
 

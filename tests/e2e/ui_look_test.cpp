@@ -27,6 +27,12 @@ class UiLook : public UiTest {
     for (int i = 0; i < w * h; ++i) put32(bgr);
     return s;
   }
+  // The user's display setting at 144 dpi for as long as the object lives.
+  struct At144Dpi {
+    At144Dpi() { Reg({"add", kDesktop, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f"}); }
+    ~At144Dpi() { Reg({"delete", kDesktop, "/v", "LogPixels", "/f"}); }
+    static constexpr const char* kDesktop = "HKCU\\Control Panel\\Desktop";
+  };
   static void Reg(const std::vector<std::string>& args) {
     std::vector<std::string> a = {"reg"};
     a.insert(a.end(), args.begin(), args.end());
@@ -136,12 +142,7 @@ TEST_F(UiLook, DarkThemeFollowsTheUsersSetting) {
 }
 
 TEST_F(UiLook, EveryWindowHoldsItsLayoutAt144Dpi) {
-  const std::string key = "HKCU\\Control Panel\\Desktop";
-  struct Restore {
-    std::string key;
-    ~Restore() { WineOutput({"reg", "delete", key, "/v", "LogPixels", "/f"}); }
-  } restore{key};
-  Reg({"add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f"});
+  At144Dpi dpi;
   Product p("ui144");
   p.AddConfigFile("license.txt", "License text.\r\n");
   p.AddConfigFile("eklogo.bmp", Bmp(60, 60, 0x00C06020));
@@ -179,6 +180,30 @@ TEST_F(UiLook, EveryWindowHoldsItsLayoutAt144Dpi) {
   ASSERT_TRUE(ui.WaitGone("TFormLicense"));
   ui.Close("TFormMain");
   EXPECT_EQ(ui.WaitExit(), 11);
+}
+
+TEST_F(UiLook, InputBoxProgressAndCompletionHoldTheirLayoutAt144Dpi) {
+  At144Dpi dpi;
+  Product p("ui144b");
+  const std::string pkg = Package(
+      p, "",
+      "[Variables]\r\n0=<Typed>*?INPUTBOX*?Type the name of the person this copy is registered to:*?STRING*?x*?DEFAULT\r\n"
+      "[Commands]\r\n0=" + WinPath(UiDriverPath()) + "*?sleep - 4000*?HIDE*?AFTER INSTALLATION*?YES*?*?NO\r\n");
+  UiSession ui(pkg);
+  ASSERT_TRUE(ui.WaitForm("TFormInput"));
+  ExpectSound(ui, "TFormInput");
+  ui.Click("TFormInput", "ButtonOK");
+  ASSERT_TRUE(ui.WaitGone("TFormInput"));
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "enabled", "1"));
+  ui.Click("TFormMain", "BInstall");
+  ASSERT_TRUE(ui.Wait("TFormMain", "LTitle", "text", "Finishing setup..."));
+  EXPECT_EQ(ui.Form("TFormMain").at("client"), "741x564");
+  ExpectSound(ui, "TFormMain");
+  ASSERT_TRUE(ui.Wait("TFormMain", "BInstall", "visible", "1"));
+  EXPECT_EQ(ui.Control("TFormMain", "BInstall")["text"], "&Finish");
+  ExpectSound(ui, "TFormMain");
+  ui.Click("TFormMain", "BInstall");
+  EXPECT_EQ(ui.WaitExit(), 0);
 }
 
 }  // namespace

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "setup_run_test.h"
 #include "ui_session.h"
@@ -66,6 +69,15 @@ class UiTest : public SetupRunTest {
     EXPECT_TRUE(ui.Wait("TFormMain", "BInstall", "text", "&Finish"));
     ui.Click("TFormMain", "BInstall");
     return ui.WaitExit();
+  }
+
+  // Answers Retry on the box that asks `question` and waits for the same
+  // question once more (the answered box closes first); the new box, or
+  // nothing when Retry was not offered or the question did not come back.
+  static std::optional<MessageBox> RetryAndWaitAgain(UiSession& ui, const std::string& question) {
+    if (!ui.Answer("Retry", question)) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    return ui.WaitBoxWith(question);
   }
 
   static std::string Desktop() { return UnixPath("C:\\users\\" + WineUser() + "\\Desktop"); }

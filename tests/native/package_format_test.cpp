@@ -1,7 +1,6 @@
 // The pure package formats, built natively: the trailer scan and the ZIP
 // reader against archives written here byte by byte, damaged on purpose.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstring>
 #include <string>
@@ -9,90 +8,12 @@
 
 #include "base/package_trailer.h"
 #include "base/zip_reader.h"
+#include "zip_fixture.h"
 
 using namespace ek;
+using namespace ek::fixture;
 
 namespace {
-
-class MemorySource : public ByteSource {
- public:
-  explicit MemorySource(std::string data) : data_(std::move(data)) {}
-  uint64_t Size() const override { return data_.size(); }
-  bool ReadAt(uint64_t off, void* buf, size_t len) override {
-    if (off > data_.size() || len > data_.size() - off) return false;
-    std::memcpy(buf, data_.data() + off, len);
-    return true;
-  }
-
- private:
-  std::string data_;
-};
-
-class StringSink : public ByteSink {
- public:
-  bool Write(const void* d, size_t n) override {
-    out.append(static_cast<const char*>(d), n);
-    return true;
-  }
-  std::string out;
-};
-
-void Put16(std::string& s, uint16_t v) {
-  s.push_back(static_cast<char>(v & 0xFF));
-  s.push_back(static_cast<char>(v >> 8));
-}
-void Put32(std::string& s, uint32_t v) {
-  Put16(s, static_cast<uint16_t>(v & 0xFFFF));
-  Put16(s, static_cast<uint16_t>(v >> 16));
-}
-
-struct Entry {
-  std::string name;
-  std::string data;
-  bool deflate = false;
-  uint16_t flags = 0;
-};
-
-std::string Deflate(const std::string& in) {
-  z_stream zs{};
-  deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&zs, in.size()), '\0');
-  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-  zs.avail_in = static_cast<uInt>(in.size());
-  zs.next_out = reinterpret_cast<Bytef*>(out.data());
-  zs.avail_out = static_cast<uInt>(out.size());
-  deflate(&zs, Z_FINISH);
-  out.resize(zs.total_out);
-  deflateEnd(&zs);
-  return out;
-}
-
-// A minimal, valid ZIP writer for test archives.
-std::string MakeZip(const std::vector<Entry>& entries, std::string prefix = "") {
-  std::string zip = prefix, central;
-  for (const auto& e : entries) {
-    const std::string body = e.deflate ? Deflate(e.data) : e.data;
-    const uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(e.data.data()), static_cast<uInt>(e.data.size()));
-    const uint32_t offset = static_cast<uint32_t>(zip.size() - prefix.size());
-    Put32(zip, 0x04034b50); Put16(zip, 20); Put16(zip, e.flags); Put16(zip, e.deflate ? 8 : 0);
-    Put16(zip, 0x6000); Put16(zip, 0x52C1); Put32(zip, crc);
-    Put32(zip, static_cast<uint32_t>(body.size())); Put32(zip, static_cast<uint32_t>(e.data.size()));
-    Put16(zip, static_cast<uint16_t>(e.name.size())); Put16(zip, 0);
-    zip += e.name + body;
-    Put32(central, 0x02014b50); Put16(central, 20); Put16(central, 20); Put16(central, e.flags);
-    Put16(central, e.deflate ? 8 : 0); Put16(central, 0x6000); Put16(central, 0x52C1); Put32(central, crc);
-    Put32(central, static_cast<uint32_t>(body.size())); Put32(central, static_cast<uint32_t>(e.data.size()));
-    Put16(central, static_cast<uint16_t>(e.name.size())); Put16(central, 0); Put16(central, 0);
-    Put16(central, 0); Put16(central, 0); Put32(central, 0x21); Put32(central, offset);
-    central += e.name;
-  }
-  const uint32_t cdOffset = static_cast<uint32_t>(zip.size() - prefix.size());
-  zip += central;
-  Put32(zip, 0x06054b50); Put16(zip, 0); Put16(zip, 0);
-  Put16(zip, static_cast<uint16_t>(entries.size())); Put16(zip, static_cast<uint16_t>(entries.size()));
-  Put32(zip, static_cast<uint32_t>(central.size())); Put32(zip, cdOffset); Put16(zip, 0);
-  return zip;
-}
 
 ZipError ExtractFirst(const std::string& zip, std::string* out = nullptr) {
   MemorySource src(zip);

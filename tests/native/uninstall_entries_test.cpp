@@ -44,6 +44,9 @@ TEST(UninstallPaths, OnlyPlainAbsolutePathsAreAccepted) {
       {L"\\\\.\\C:\\App", false, false},
       {L"\\\\server", false, false},
       {L"C:\\App\\a\tb", false, false},
+      {L"C:\\App\\CON", false, false},         // device names, also with an extension
+      {L"C:\\App\\aux.txt", false, false},
+      {L"C:\\App\\LPT1\\x.txt", false, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(IsSafePath(c.path), c.file) << c.path;
@@ -237,7 +240,8 @@ TEST(UninstallEntryForms, HostileEntriesAreRefused) {
   for (const wchar_t* text : {L"..\\..\\Windows\\win.ini", L"C:\\App\\..\\..\\Windows", L"\\\\?\\C:\\Windows",
                               L"\\\\.\\PhysicalDrive0", L"C:\\App\\a.txt::$DATA", L"C:\\App\\<x>", L"CON"})
     EXPECT_FALSE(PathEntry::Parse(text)) << text;
-  for (const wchar_t* text : {L"C:\\", L"C:", L"\\\\server\\share\\", L"C:\\Windows\\..", L"relative\\folder"})
+  for (const wchar_t* text : {L"C:\\", L"C:", L"\\\\server\\share\\", L"C:\\Windows\\..", L"relative\\folder",
+                              L"C:\\App\\\\", L"C:\\App\\NUL"})
     EXPECT_FALSE(FolderEntry::Parse(text)) << text;
   EXPECT_EQ(FolderEntry::Parse(L"C:\\App\\")->path, L"C:\\App");  // one trailing "\" is the same folder
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/ini_document.h"
+#include "base/record_list.h"
 #include "base/version.h"
 
 using ek::CompareVersions;
@@ -106,4 +107,25 @@ TEST(CompareVersions, RulesFromEngineSwitches) {
   EXPECT_TRUE(r.hyphenIsSeparator);
   EXPECT_FALSE(r.keepMetadata);
   EXPECT_FALSE(r.simple);
+}
+
+// Engine switches are answered from what the configuration says now, also
+// after it changed or was replaced by another document at the same place.
+TEST(EngineSwitches, AnswersFollowTheConfiguration) {
+  ek::IniDocument config;
+  config.Parse(L"[Setup]\r\nSetupParameters=-nosilent -DoubleDots\r\n");
+  EXPECT_TRUE(ek::HasEngineSwitch(config, L"-doubledots"));
+  EXPECT_TRUE(ek::HasEngineSwitch(config, L"-NOSILENT"));
+  EXPECT_FALSE(ek::HasEngineSwitch(config, L"-nosavelog"));
+  EXPECT_FALSE(ek::HasEngineSwitch(config, L""));
+  config.WriteString(L"Setup", L"SetupParameters", L"-nosavelog");
+  EXPECT_TRUE(ek::HasEngineSwitch(config, L"-nosavelog"));
+  EXPECT_FALSE(ek::HasEngineSwitch(config, L"-nosilent"));
+  config.Parse(L"[Setup]\r\n");
+  EXPECT_FALSE(ek::HasEngineSwitch(config, L"-nosavelog"));
+  ek::IniDocument other;
+  other.Parse(L"[Setup]\r\nSetupParameters=-verhyphen\r\n");
+  config = std::move(other);
+  EXPECT_TRUE(ek::HasEngineSwitch(config, L"-verhyphen"));
+  EXPECT_FALSE(ek::HasEngineSwitch(other, L"-verhyphen"));  // moved from: empty
 }

@@ -16,6 +16,8 @@
 //   ekprobe attrs <path>                                       file attributes
 //   ekprobe typelib <file.tlb> <{guid}>                        writes an empty type library
 //   ekprobe font <face name>                                   found=1 when a new process sees the face
+//   ekprobe loadlib <name.dll>                                 path= of the DLL Windows loads for the name,
+//                                                              the ordinary way (no restricted search)
 //   ekprobe lock <path> <seconds> <readyfile>                  holds the file open, shared with no one;
 //                                                              writes readyfile once it does
 //   ekprobe startup <exe> [args...]                             ms from the start of the program to its
@@ -307,6 +309,17 @@ int Dialogs(int argc, wchar_t** argv) {
   return 0;
 }
 
+// The ordinary LoadLibrary by name, as any program that does not restrict
+// its DLL search does it: the control of the planting test.
+int LoadLib(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  HMODULE module = ::LoadLibraryW(argv[2]);
+  wchar_t path[MAX_PATH] = {};
+  if (module) ::GetModuleFileNameW(module, path, MAX_PATH);
+  Out(L"path", path);
+  return module ? 0 : 1;
+}
+
 // A program that has the file open for itself, as an editor or a running
 // service would.
 int Lock(int argc, wchar_t** argv) {
@@ -404,6 +417,7 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"folder") return Folder(argc, argv);
   if (cmd == L"font") return Font(argc, argv);
   if (cmd == L"dialogs") return Dialogs(argc, argv);
+  if (cmd == L"loadlib") return LoadLib(argc, argv);
   if (cmd == L"lock") return Lock(argc, argv);
   if (cmd == L"responsive") return Responsive(argc, argv);
   if (cmd == L"startup") return Startup(argc, argv);

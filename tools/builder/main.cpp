@@ -2,6 +2,7 @@
 //
 //   ekbuild --engine Setup.exe --product DIR --out MyProduct-setup.exe
 //           [--uninstaller Uninstall.exe] [--admin] [--store | --mixed]
+//           [--sign CERT [--key KEY] [--pass PASSWORD] [--timestamp URL]]
 //
 // DIR/config/eksetup.ini is the author's configuration (sizes, counts and the
 // [Files] records are filled in); every other file in DIR/config/ goes into
@@ -9,12 +10,15 @@
 //   source|destination|flags[|R][|addon]
 // with source relative to DIR ("-" for a folder record), destination such as
 // <InstallDir>\bin\tool.dll, flags such as 11, R for a read-only file.
+// --sign signs the finished file with osslsigncode: CERT is a PEM certificate
+// chain with --key, or a PKCS#12 file holding the key.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "package_builder.h"
+#include "package_signing.h"
 
 namespace {
 
@@ -22,13 +26,15 @@ void Usage() {
   std::fprintf(stderr,
                "usage: ekbuild --engine Setup.exe --product DIR --out FILE [--uninstaller FILE] [--admin]\n"
                "               [--store|--mixed] [--raw-config ZIP] [--raw-data ZIP] [--trailer TEXT]\n"
-               "               [--no-trailer] [--junk N]\n");
+               "               [--no-trailer] [--junk N]\n"
+               "               [--sign CERT [--key KEY] [--pass PASSWORD] [--timestamp URL]]\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   ekbuild::BuildOptions o;
+  ekbuild::SigningOptions signing;
   std::string product;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -51,6 +57,10 @@ int main(int argc, char** argv) {
     else if (a == "--trailer") o.trailer = next("--trailer");
     else if (a == "--no-trailer") o.noTrailer = true;
     else if (a == "--junk") o.junkAfterTrailer = std::strtoull(next("--junk").c_str(), nullptr, 10);
+    else if (a == "--sign") signing.certificate = next("--sign");
+    else if (a == "--key") signing.key = next("--key");
+    else if (a == "--pass") signing.password = next("--pass");
+    else if (a == "--timestamp") signing.timestampUrl = next("--timestamp");
     else {
       Usage();
       return 2;
@@ -62,6 +72,10 @@ int main(int argc, char** argv) {
   }
   std::string error;
   if (!ekbuild::LoadProductFolder(product, o, error) || !ekbuild::BuildPackage(o, error)) {
+    std::fprintf(stderr, "ekbuild: %s\n", error.c_str());
+    return 1;
+  }
+  if (!signing.certificate.empty() && !ekbuild::SignPackage(o.output, signing, error)) {
     std::fprintf(stderr, "ekbuild: %s\n", error.c_str());
     return 1;
   }

@@ -251,6 +251,7 @@ uint32_t RunUninstall(const CommandLine& c) {
 }  // namespace ek::uninstall
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  ek::platform::RestrictDllSearch();
   using namespace ek::uninstall;
   try {
     const CommandLine c = ParseCommandLine();
