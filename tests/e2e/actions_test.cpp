@@ -86,6 +86,11 @@ TEST_F(Actions, EveryKindOfEntryLandsAndIsRecorded) {
                 {fonts, face + " (TrueType)"},
                 {"HKCU\\Software\\EkComServerTest", dir + "\\ekcomserver.dll"}};
   cleanup_ = {p.installDirUnix(), UnixPath(iniDir)};
+  // The program group carries the product's fixed name: one left behind by an
+  // interrupted earlier run would exist already and rightly not be recorded.
+  const std::string group = Probe({"folder", "23"})["path"] + "\\EkTest actions";
+  RemoveAll(UnixPath(group));
+  cleanup_.push_back(UnixPath(group));
 
   RunResult r = RunSetup(pkg, {{"/S", "/L"}});
   ASSERT_EQ(r.exitCode, 0);
@@ -119,8 +124,6 @@ TEST_F(Actions, EveryKindOfEntryLandsAndIsRecorded) {
 
   // Shortcuts, moved to the all-users folders of an administrator's installation.
   const Entries files = Values(ini, "Files");
-  const std::string programs = Probe({"folder", "23"})["path"];
-  const std::string group = programs + "\\EkTest actions";
   const std::string link = group + "\\EkTest actions.lnk";
   ASSERT_TRUE(Has(files, link)) << link;
   auto l = Probe({"link", link});
@@ -135,7 +138,6 @@ TEST_F(Actions, EveryKindOfEntryLandsAndIsRecorded) {
   const std::string desktopLink = Probe({"folder", "25"})["path"] + "\\EkTest actions " + id + ".lnk";
   EXPECT_TRUE(Has(files, desktopLink)) << desktopLink;
   EXPECT_EQ(Probe({"link", desktopLink})["workdir"], dir);  // the target's folder
-  cleanup_.push_back(UnixPath(group));
   cleanup_.push_back(UnixPath(desktopLink));
 
   // The product in Wine's own list of installed programs.

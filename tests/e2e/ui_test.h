@@ -58,7 +58,9 @@ class UiTest : public SetupRunTest {
     for (const auto& [name, a] : ui.Accessibility(form)) {
       // An empty text has nothing to announce.
       if (a.role == kRoleStaticText && controls[name]["text"].empty()) continue;
-      if (a.tabstop == "1" || a.role == kRoleStaticText) EXPECT_FALSE(a.name.empty()) << name << " has no name";
+      if (a.tabstop == "1" || a.role == kRoleStaticText) {
+        EXPECT_FALSE(a.name.empty()) << name << " has no name";
+      }
     }
   }
 
