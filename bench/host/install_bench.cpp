@@ -8,13 +8,14 @@
 //             of an empty Windows program with a window;
 //   start-up  the time from the start of the setup to its visible window,
 //             for a small and a large package (it must not grow either).
-// Every installation logs the time of its steps (EK_STEP_TIMES); those of
-// the last timed one are printed, then a closing summary of the figures.
+// Every installation logs the time of its steps (EK_STEP_TIMES) and where its
+// memory is (EK_MEMORY_TRACE); the steps of the last timed one and the memory
+// of the largest are printed, then a closing summary of the figures.
 //
 //   install_bench [big-file-MB] [small-files] [small-MB] [large-MB]
 //   (defaults: 500 10000 100 1024)
 //   install_bench once <big-file-MB> <small-files>   one installation, its
-//   time, peak working set and steps (for profiling)
+//   time, peak working set, steps and memory trace (for profiling)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -111,12 +112,13 @@ Package Build(const std::string& name, size_t bigMb, size_t smallFiles) {
 }
 
 const std::string kStepTimes = e2e::BuildDir() + "/e2e-work/bench-steps.txt";
+const std::string kMemoryTrace = e2e::BuildDir() + "/e2e-work/bench-memory.txt";
 
 e2e::RunResult Install(const Package& pkg) {
   e2e::RunOptions o;
   o.args = {"/S"};
   o.timeoutSec = 3600;
-  o.env = {{"EK_STEP_TIMES", e2e::WinPath(kStepTimes)}};
+  o.env = {{"EK_STEP_TIMES", e2e::WinPath(kStepTimes)}, {"EK_MEMORY_TRACE", e2e::WinPath(kMemoryTrace)}};
   e2e::RunResult r = e2e::RunSetup(pkg.path, o);
   e2e::RemoveAll(pkg.installDir);
   if (r.exitCode != 0) {
@@ -150,15 +152,27 @@ double StartupMs(const Package& pkg) {
   return std::stod(out["startup_ms"]);
 }
 
-void PrintSteps() {
-  std::printf("steps of the last installation (ms, peak working set in KB so far):\n");
-  std::ifstream steps(kStepTimes);
+// The lines a seam of the last installation wrote, under a title.
+void PrintLines(const char* title, const std::string& path) {
+  std::printf("%s\n", title);
+  std::ifstream in(path);
   std::string line;
-  while (std::getline(steps, line)) {
+  while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const size_t tab = line.find('\t');
-    if (tab != std::string::npos && std::atol(line.c_str() + tab + 1) >= 0) std::printf("  %s\n", line.c_str());
+    if (line.find('\t') != std::string::npos) std::printf("  %s\n", line.c_str());
   }
+}
+
+void PrintSteps() {
+  PrintLines("steps of the last installation (ms, peak working set in KB so far):", kStepTimes);
+}
+
+// Where the memory of the last installation was at its start, at the point
+// where its window would be shown, and after each step.
+void PrintMemoryTrace() {
+  PrintLines("memory of the last installation (KB; heap = blocks in use / committed; modules loaded since the line "
+             "before):",
+             kMemoryTrace);
 }
 
 }  // namespace
@@ -169,6 +183,7 @@ int main(int argc, char** argv) {
     const e2e::RunResult r = Install(pkg);
     std::printf("Setup.exe /S: %.2f s, peak %ld KB\n", r.seconds, r.peakKb);
     PrintSteps();
+    PrintMemoryTrace();
     e2e::RemoveAll(fs::path(pkg.path).parent_path().parent_path().string());
     return 0;
   }
@@ -233,6 +248,7 @@ int main(int argc, char** argv) {
     std::printf("  Setup.exe /S: %.2f s, peak %ld KB\n", r.seconds, r.peakKb);
     std::fflush(stdout);
   }
+  PrintMemoryTrace();
 
   // ---- start-up of a small and a large package
   const Package tiny = Build("bench-1mb", 1, 10);

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "app/main_form.h"
+#include "core/memory_trace.h"
 #include "platform/handles.h"
 #include "platform/system.h"
 #include "platform/ui.h"
@@ -13,6 +14,7 @@ extern "C" int __stdcall wWinMain(struct HINSTANCE__*, struct HINSTANCE__*, wcha
   // Before anything can load a DLL by name.
   ek::platform::RestrictDllSearch();
   try {
+    ek::TraceMemory(L"Entry");
     // Shell links and the shell's dialogs need COM on the GUI thread.
     ek::platform::ComScope com;
     ek::CreateMainForm();

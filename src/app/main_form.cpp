@@ -6,6 +6,7 @@
 #include "base/result.h"
 #include "base/text.h"
 #include "core/host.h"
+#include "core/memory_trace.h"
 #include "core/setup_state.h"
 #include "app/startup.h"
 #include "config/language.h"
@@ -82,6 +83,7 @@ void CreateMainForm() {
   };
   MainForm().Create(ev);
   FormCreate();
+  TraceMemory(L"WindowReady");
   if (State().Silent) {
     // The window is never shown in a silent run; activation happens anyway.
     FormActivate();

@@ -2,6 +2,7 @@
 #include "base/result.h"
 
 #include "actions/variables_section.h"
+#include "core/memory_trace.h"
 #include "core/command_line.h"
 #include "core/hand_off.h"
 #include "core/setup_log.h"
@@ -277,6 +278,7 @@ void FormCreate() {
     ElevatedBranch();
   } else {
     UnpackPackage();
+    TraceMemory(L"PackageUnpacked");
     s.AllUsers = true;
     const int level = SetupInt(L"InstallLevel", 1);
     if (level == 0 || level == 3) s.AllUsers = false;

@@ -15,6 +15,7 @@
 #include "config/variables.h"
 #include "core/failure_report.h"
 #include "core/host.h"
+#include "core/memory_trace.h"
 #include "core/setup_log.h"
 #include "core/setup_state.h"
 #include "install/association_action.h"
@@ -415,6 +416,7 @@ class StepTimes {
  public:
   StepTimes() : path_(platform::EnvironmentValue(L"EK_STEP_TIMES")) {}
   void Done(const wchar_t* step) {
+    TraceMemory(step);
     if (path_.empty()) return;
     const auto now = std::chrono::steady_clock::now();
     text_ += std::wstring(step) + L"\t" + ToText(std::chrono::duration_cast<std::chrono::milliseconds>(now - last_).count()) +

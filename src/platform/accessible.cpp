@@ -7,6 +7,14 @@
 namespace ek::platform {
 namespace {
 
+// A name for the screen reader, in the string type of the automation
+// library, which is loaded when a screen reader first asks, not with every
+// run; null when it cannot be had.
+BSTR AllocString(const std::wstring& text) {
+  static const auto alloc = SystemFunction<decltype(&::SysAllocString)>(L"oleaut32.dll", "SysAllocString");
+  return alloc ? alloc(text.c_str()) : nullptr;
+}
+
 // Forwards everything to the standard object but the name, role and item
 // states it was told.
 class AccessibleProxy final : public IAccessible {
@@ -58,11 +66,11 @@ class AccessibleProxy final : public IAccessible {
   HRESULT STDMETHODCALLTYPE get_accChild(VARIANT c, IDispatch** d) override { return inner_->get_accChild(c, d); }
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
     if (IsSelf(child) && !o_.name.empty() && name) {
-      *name = ::SysAllocString(o_.name.c_str());
+      *name = AllocString(o_.name);
       return *name ? S_OK : E_OUTOFMEMORY;
     }
     if (IsItem(child) && o_.itemName && name) {
-      *name = ::SysAllocString(o_.itemName(child.lVal).c_str());
+      *name = AllocString(o_.itemName(child.lVal));
       return *name ? S_OK : E_OUTOFMEMORY;
     }
     return inner_->get_accName(child, name);
@@ -72,7 +80,6 @@ class AccessibleProxy final : public IAccessible {
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
     if ((IsSelf(child) && o_.role != 0) || IsItem(child)) {
       if (!role) return E_POINTER;
-      ::VariantInit(role);
       role->vt = VT_I4;
       role->lVal = IsItem(child) ? ROLE_SYSTEM_LISTITEM : o_.role;
       return S_OK;
@@ -83,10 +90,9 @@ class AccessibleProxy final : public IAccessible {
     if (IsItem(child)) {
       if (!state) return E_POINTER;
       VARIANT inner;
-      ::VariantInit(&inner);
+      inner.vt = VT_EMPTY;
       long bits = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
       if (SUCCEEDED(inner_->get_accState(child, &inner)) && inner.vt == VT_I4) bits = inner.lVal;
-      ::VariantInit(state);
       state->vt = VT_I4;
       state->lVal = bits | (o_.itemState ? o_.itemState(child.lVal) : 0);
       return S_OK;

@@ -72,24 +72,38 @@ int AddFont(const std::wstring& path) { return ::AddFontResourceW(path.c_str());
 bool RemoveFont(const std::wstring& path) { return ::RemoveFontResourceW(path.c_str()) != 0; }
 void RefreshWallpaper() { ::SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, nullptr, SPIF_SENDWININICHANGE); }
 
-bool RegisterTypeLibrary(const std::wstring& path, const std::wstring& helpDir, bool* loaded) {
+namespace {
+
+// The automation library is loaded for the type library records only.
+ITypeLib* LoadTypeLibrary(const std::wstring& path) {
+  static const auto load = SystemFunction<decltype(&::LoadTypeLib)>(L"oleaut32.dll", "LoadTypeLib");
   ITypeLib* lib = nullptr;
+  if (!load || FAILED(load(path.c_str(), &lib))) return nullptr;
+  return lib;
+}
+
+}  // namespace
+
+bool RegisterTypeLibrary(const std::wstring& path, const std::wstring& helpDir, bool* loaded) {
   if (loaded) *loaded = false;
-  if (FAILED(::LoadTypeLib(path.c_str(), &lib)) || !lib) return false;
+  ITypeLib* lib = LoadTypeLibrary(path);
+  if (!lib) return false;
   if (loaded) *loaded = true;
+  static const auto registerLib = SystemFunction<decltype(&::RegisterTypeLib)>(L"oleaut32.dll", "RegisterTypeLib");
   std::wstring p = path, h = helpDir;
-  HRESULT hr = ::RegisterTypeLib(lib, p.data(), h.empty() ? nullptr : h.data());
+  HRESULT hr = registerLib ? registerLib(lib, p.data(), h.empty() ? nullptr : h.data()) : E_FAIL;
   lib->Release();
   return SUCCEEDED(hr);
 }
 
 bool UnregisterTypeLibrary(const std::wstring& path) {
-  ITypeLib* lib = nullptr;
-  if (FAILED(::LoadTypeLib(path.c_str(), &lib)) || !lib) return false;
+  ITypeLib* lib = LoadTypeLibrary(path);
+  if (!lib) return false;
+  static const auto unregister = SystemFunction<decltype(&::UnRegisterTypeLib)>(L"oleaut32.dll", "UnRegisterTypeLib");
   TLIBATTR* attr = nullptr;
   bool ok = false;
-  if (SUCCEEDED(lib->GetLibAttr(&attr)) && attr) {
-    ok = SUCCEEDED(::UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind));
+  if (unregister && SUCCEEDED(lib->GetLibAttr(&attr)) && attr) {
+    ok = SUCCEEDED(unregister(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind));
     lib->ReleaseTLibAttr(attr);
   }
   lib->Release();

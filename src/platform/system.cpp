@@ -5,7 +5,9 @@
 #include <psapi.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cwchar>
 
 #include "platform/handles.h"
 #include "platform/registry.h"
@@ -259,6 +261,45 @@ WorkingSet ProcessWorkingSet() {
   m.cb = sizeof m;
   if (!::K32GetProcessMemoryInfo(::GetCurrentProcess(), &m, sizeof m)) return {};
   return {m.WorkingSetSize, m.PeakWorkingSetSize};
+}
+
+MemoryReport ProcessMemoryReport() {
+  MemoryReport r;
+  r.workingSet = ProcessWorkingSet();
+  MEMORY_BASIC_INFORMATION mbi{};
+  for (const char* at = nullptr; ::VirtualQuery(at, &mbi, sizeof mbi) == sizeof mbi;
+       at = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize) {
+    if (mbi.State != MEM_COMMIT) continue;
+    if (mbi.Type == MEM_IMAGE) r.imageBytes += mbi.RegionSize;
+    else if (mbi.Type == MEM_MAPPED) r.mappedBytes += mbi.RegionSize;
+    else r.privateBytes += mbi.RegionSize;
+  }
+  std::vector<HANDLE> heaps(::GetProcessHeaps(0, nullptr) + 8);
+  heaps.resize(::GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+  for (HANDLE heap : heaps) {
+    if (!::HeapLock(heap)) continue;
+    PROCESS_HEAP_ENTRY e{};
+    while (::HeapWalk(heap, &e)) {
+      if (e.wFlags & PROCESS_HEAP_REGION) r.heapCommittedBytes += e.Region.dwCommittedSize;
+      else if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) r.heapBusyBytes += e.cbData;
+    }
+    ::HeapUnlock(heap);
+  }
+  std::vector<HMODULE> modules(256);
+  DWORD needed = 0;
+  if (::K32EnumProcessModules(::GetCurrentProcess(), modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)),
+                              &needed)) {
+    modules.resize(std::min<size_t>(modules.size(), needed / sizeof(HMODULE)));
+    for (HMODULE m : modules) {
+      wchar_t path[MAX_PATH] = {};
+      ::GetModuleFileNameW(m, path, MAX_PATH);
+      const wchar_t* name = std::wcsrchr(path, L'\\');
+      MODULEINFO info{};
+      ::K32GetModuleInformation(::GetCurrentProcess(), m, &info, sizeof info);
+      r.modules.push_back({name ? name + 1 : path, info.SizeOfImage});
+    }
+  }
+  return r;
 }
 
 std::wstring ErrorCodeText(uint32_t code) {

@@ -80,6 +80,21 @@ struct WorkingSet {
   uint64_t peak = 0;
 };
 [[nodiscard]] WorkingSet ProcessWorkingSet();
+// Where this process's memory is, for the memory figures of the benchmarks:
+// the working set, the committed memory by kind (program and DLL images,
+// private memory, mapped files), the heaps' blocks in use and committed, and
+// the loaded modules by file name with their image sizes, in load order.
+struct MemoryReport {
+  WorkingSet workingSet;
+  uint64_t imageBytes = 0, privateBytes = 0, mappedBytes = 0;
+  uint64_t heapBusyBytes = 0, heapCommittedBytes = 0;
+  struct Module {
+    std::wstring name;
+    uint64_t size = 0;
+  };
+  std::vector<Module> modules;
+};
+[[nodiscard]] MemoryReport ProcessMemoryReport();
 [[nodiscard]] std::wstring LastErrorText();
 // The text of a Windows error code (also of the Internet functions), with the code.
 [[nodiscard]] std::wstring ErrorCodeText(uint32_t code);
