@@ -69,7 +69,7 @@ void Tag(HWND hwnd, const std::wstring& name, const std::wstring& parent, const 
 }
 
 // The font as the test driver re-creates it to measure texts.
-void TagFont(HWND hwnd, const FontSpec& f) {
+void TagFont(HWND hwnd, const FontStyle& f) {
   SetAtomProp(hwnd, kFontProp, f.face + L"|" + ToText(f.points) + L"|" + (f.bold ? L"1" : L"0") + L"|" +
                                    (f.italic ? L"1" : L"0") + L"|" + (f.underline ? L"1" : L"0"));
 }
@@ -279,7 +279,7 @@ void Control::SetTop(int y) { SetBounds({bounds_.x, y, bounds_.w, bounds_.h}); }
 void Control::SetWidth(int w) { SetBounds({bounds_.x, bounds_.y, w, bounds_.h}); }
 void Control::SetHeight(int h) { SetBounds({bounds_.x, bounds_.y, bounds_.w, h}); }
 
-void Control::SetFont(const FontSpec& font) {
+void Control::SetFont(const FontStyle& font) {
   font_ = font;
   ApplyFont();
 }
@@ -1540,18 +1540,18 @@ void Form::PaintBackground(void* dcHandle, const Rect& px, int originX, int orig
   ::RestoreDC(dc, saved);
 }
 
-void* Form::FontHandle(const FontSpec& spec) {
+void* Form::FontHandle(const FontStyle& style) {
   for (auto& f : fonts_)
-    if (f.dpi == dpi_ && f.spec == spec) return f.font;
-  HFONT font = ::CreateFontW(-::MulDiv(spec.points, dpi_, 72), 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, spec.italic,
-                             spec.underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             CLEARTYPE_QUALITY, DEFAULT_PITCH, spec.face.c_str());
+    if (f.dpi == dpi_ && f.style == style) return f.font;
+  HFONT font = ::CreateFontW(-::MulDiv(style.points, dpi_, 72), 0, 0, 0, style.bold ? FW_BOLD : FW_NORMAL, style.italic,
+                             style.underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             CLEARTYPE_QUALITY, DEFAULT_PITCH, style.face.c_str());
   if (!font) font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
-  fonts_.push_back({spec, dpi_, font});
+  fonts_.push_back({style, dpi_, font});
   return font;
 }
 
-Rect Form::MeasureText(const FontSpec& font, const std::wstring& text, int wrapWidth) {
+Rect Form::MeasureText(const FontStyle& font, const std::wstring& text, int wrapWidth) {
   HDC dc = ::GetDC(nullptr);
   HGDIOBJ old = ::SelectObject(dc, static_cast<HFONT>(FontHandle(font)));
   RECT r{0, 0, wrapWidth > 0 ? Scale(wrapWidth) : 100000, 0};

@@ -39,13 +39,13 @@ inline constexpr unsigned kAll = kLeft | kTop | kRight | kBottom;
 // anchored on both sides it stretches, on the far side only it moves.
 [[nodiscard]] Rect AnchoredRect(const Rect& r, unsigned anchors, int dw, int dh);
 
-struct FontSpec {
+struct FontStyle {
   std::wstring face = L"Verdana";
   int points = 8;
   bool bold = false;
   bool italic = false;
   bool underline = false;
-  bool operator==(const FontSpec&) const = default;
+  bool operator==(const FontStyle&) const = default;
 };
 
 // Colours are $00BBGGRR.
@@ -105,8 +105,8 @@ class Control {
   void SetAnchors(unsigned anchors) { anchors_ = anchors; }
   [[nodiscard]] unsigned Anchors() const { return anchors_; }
 
-  void SetFont(const FontSpec& font);
-  [[nodiscard]] const FontSpec& Font() const { return font_; }
+  void SetFont(const FontStyle& font);
+  [[nodiscard]] const FontStyle& Font() const { return font_; }
   // Text colour; kNoColor is the system's.
   void SetColor(uint32_t color);
   [[nodiscard]] uint32_t Color() const { return color_; }
@@ -145,7 +145,7 @@ class Control {
   std::vector<Control*> children_;
   Rect bounds_;
   unsigned anchors_ = anchor::kDefault;
-  FontSpec font_;
+  FontStyle font_;
   void* fontHandle_ = nullptr;
   uint32_t color_ = kNoColor;
   bool visible_ = true;
@@ -431,15 +431,15 @@ class Form {
   void BringToFront();
   void SetBackground(uint32_t color);
   [[nodiscard]] uint32_t Background() const { return color_; }
-  void SetFont(const FontSpec& font) { font_ = font; }
-  [[nodiscard]] const FontSpec& Font() const { return font_; }
+  void SetFont(const FontStyle& font) { font_ = font; }
+  [[nodiscard]] const FontStyle& Font() const { return font_; }
 
   [[nodiscard]] int Dpi() const { return dpi_; }
   [[nodiscard]] int Scale(int logical) const { return ScaleValue(logical, dpi_); }
   [[nodiscard]] int Unscale(int pixels) const { return UnscaleValue(pixels, dpi_); }
   // The size of a text in a font (96-dpi units); wrapped at wrapWidth when
   // that is above 0.
-  [[nodiscard]] Rect MeasureText(const FontSpec& font, const std::wstring& text, int wrapWidth);
+  [[nodiscard]] Rect MeasureText(const FontStyle& font, const std::wstring& text, int wrapWidth);
   // Screen pixels of a point of the client area given in 96-dpi units.
   void ClientToScreenPixels(int x, int y, int& sx, int& sy) const;
 
@@ -481,7 +481,7 @@ class Form {
   void PaintBackground(void* dc, const Rect& pixels, int originX, int originY);
   void RelayoutForDpi(int dpi, const Rect* suggestedWindow);
   [[nodiscard]] Control* FindByHandle(WindowHandle h) const;
-  [[nodiscard]] void* FontHandle(const FontSpec& spec);
+  [[nodiscard]] void* FontHandle(const FontStyle& style);
   [[nodiscard]] bool PreviewKey(int key, bool alt, bool ctrl, bool shift);
   void ClientResized(int pixelW, int pixelH);
   void Activated();
@@ -508,14 +508,14 @@ class Form {
   Handlers handlers_;
   std::vector<std::unique_ptr<Control>> controls_;
   struct FontCacheEntry {
-    FontSpec spec;
+    FontStyle style;
     int dpi;
     void* font;
   };
   std::vector<FontCacheEntry> fonts_;
   uint32_t color_ = 0xFFFFFF;
   void* brush_ = nullptr;
-  FontSpec font_;
+  FontStyle font_;
   int dpi_ = 96;
   int clientW_ = 0, clientH_ = 0;
   int minW_ = 0, minH_ = 0;

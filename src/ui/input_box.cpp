@@ -13,7 +13,7 @@ std::optional<std::wstring> ShowInputBox(platform::WindowHandle, const std::wstr
   style.minimizeBox = false;
   style.appWindow = !MainForm().Exists() || !MainForm().form().IsVisible();
   style.owner = MainForm().Exists() ? &MainForm().form() : nullptr;
-  form.SetFont(platform::FontSpec{MainForm().FontName(), 8});
+  form.SetFont(platform::FontStyle{MainForm().FontName(), 8});
   if (!form.Create(L"TFormInput", title, 360, 120, platform::SystemColor(platform::kColorBtnFace), style))
     return std::nullopt;
   platform::LabelOptions wrap{false, true, platform::TextAlign::Left, false, false};

@@ -32,7 +32,7 @@ class LicenseWindow {
     style.minimizeBox = false;
     style.appWindow = false;
     style.owner = MainForm().Exists() ? &MainForm().form() : nullptr;
-    form_.SetFont(platform::FontSpec{MainForm().FontName(), MainForm().BottomFontSize()});
+    form_.SetFont(platform::FontStyle{MainForm().FontName(), MainForm().BottomFontSize()});
     if (!form_.Create(L"TFormLicense", L"License", 538, 461, platform::SystemColor(platform::kColorBtnFace), style))
       return;
     form_.SetMinClientSize(300, 300);
@@ -43,7 +43,7 @@ class LicenseWindow {
 
     auto* rich = form_.AddRichText(L"RichEdit1", nullptr, Rect{12, 12, 514, 404});
     rich->SetAnchors(anchor::kAll);
-    rich->SetFont(platform::FontSpec{L"Tahoma", 8});
+    rich->SetFont(platform::FontStyle{L"Tahoma", 8});
     rich->SetAccessibleName(form_.Caption());
     rich->SetOnLink([this](const std::wstring& url) {
       platform::ShellOpen(form_.handle(), L"open", url, L"", platform::kSwShowNormal);
@@ -52,7 +52,7 @@ class LicenseWindow {
       if (platform::FileExists(path_)) platform::ShellOpen(form_.handle(), L"print", path_, L"", platform::kSwShowNormal);
     });
     print->SetAnchors(anchor::kLeft | anchor::kBottom);
-    print->SetFont(platform::FontSpec{L"Tahoma", 10});
+    print->SetFont(platform::FontStyle{L"Tahoma", 10});
     auto* ok = form_.AddButton(L"Button1", nullptr, L"OK", Rect{450, 426, 75, 25}, [this] { form_.EndModal(1); });
     ok->SetAnchors(anchor::kRight | anchor::kBottom);
     form_.SetDefaultButton(ok);

@@ -18,7 +18,7 @@
 namespace ek {
 namespace {
 
-using platform::FontSpec;
+using platform::FontStyle;
 using platform::Rect;
 
 constexpr int kClientWidth = 494;
@@ -53,7 +53,7 @@ bool IsDarkTheme() {
 bool MainWindow::Create(const Events& events) {
   platform::InitCommonControls();
   events_ = events;
-  form_.SetFont(FontSpec{L"Verdana", 8});
+  form_.SetFont(FontStyle{L"Verdana", 8});
   if (!form_.Create(L"TFormMain", L"Setup", kClientWidth, kClientHeight, 0xFFFFFF)) return false;
   platform::Form::Handlers h;
   h.closeQuery = events.closeQuery;
@@ -72,11 +72,11 @@ bool MainWindow::Create(const Events& events) {
   Image1->Show(false);
   platform::LabelOptions title{false, true, platform::TextAlign::Center, false, false};
   LTitle = form_.AddLabel(L"LTitle", nullptr, L"", Rect{25, 130, 445, 120}, title);
-  LTitle->SetFont(FontSpec{L"Verdana", 18});
+  LTitle->SetFont(FontStyle{L"Verdana", 18});
   LTitle->SetColor(kGrey);
   LTitle->SetAnchors(platform::anchor::kLeft | platform::anchor::kTop | platform::anchor::kRight);
   LDesc = form_.AddLabel(L"LDesc", nullptr, L"", Rect{50, 194, 395, 120}, title);
-  LDesc->SetFont(FontSpec{L"Verdana", 9});
+  LDesc->SetFont(FontStyle{L"Verdana", 9});
   LDesc->SetColor(kGrey);
   LDesc->SetAnchors(platform::anchor::kLeft | platform::anchor::kTop | platform::anchor::kRight);
   SpeedButton1 = form_.AddButton(L"SpeedButton1", nullptr, L"Language", Rect{0, 0, 30, 23}, [this] { LanguageClick(); });
@@ -85,7 +85,7 @@ bool MainWindow::Create(const Events& events) {
   BInstall = form_.AddButton(L"BInstall", nullptr, L" Install", Rect{157, 240, 180, 40}, [this] {
     if (events_.installClick) events_.installClick();
   });
-  BInstall->SetFont(FontSpec{L"Verdana", 12});
+  BInstall->SetFont(FontStyle{L"Verdana", 12});
   BInstall->Enable(false);
   form_.SetDefaultButton(BInstall);
   LOptions = form_.AddLink(L"LOptions", nullptr, L"Options", 228, 285, [this] { OptionsClick(); });
@@ -167,12 +167,12 @@ void MainWindow::ApplyGuiSettings() {
   }
   const std::wstring fontName = Config().ReadString(L"GUI", L"FontName", L"Verdana");
   if (!fontName.empty() && !EqualsNoCase(fontName, L"Verdana")) {
-    FontSpec f = form_.Font();
+    FontStyle f = form_.Font();
     f.face = fontName;
     form_.SetFont(f);
     for (platform::Control* c : std::initializer_list<platform::Control*>{
              LTitle, LDesc, BInstall, LOptions, LWait, LLicenseText, LLicense, LCopyright, LPublisher}) {
-      FontSpec cf = c->Font();
+      FontStyle cf = c->Font();
       cf.face = fontName;
       c->SetFont(cf);
     }
@@ -188,7 +188,7 @@ void MainWindow::ApplyGuiSettings() {
 
   auto styled = [](platform::Control* c, std::wstring_view key) {
     if (auto st = ParseTextStyle(ReadGuiString(key))) {
-      FontSpec f = c->Font();
+      FontStyle f = c->Font();
       f.bold = st->bold;
       f.italic = st->italic;
       f.underline = st->underline;
@@ -196,7 +196,7 @@ void MainWindow::ApplyGuiSettings() {
     }
   };
   auto sized = [](platform::Control* c, int points) {
-    FontSpec f = c->Font();
+    FontStyle f = c->Font();
     f.points = points;
     c->SetFont(f);
   };
@@ -538,7 +538,7 @@ void MainWindow::ShowCompletion(const std::wstring& title, const std::wstring& d
   if (moveButtonDown) BInstall->SetTop(BInstall->Top() + 20);
   if (launchStyle) {
     BInstall->SetWordWrap(true);
-    FontSpec f = BInstall->Font();
+    FontStyle f = BInstall->Font();
     f.points = 9;
     BInstall->SetFont(f);
   }

@@ -206,7 +206,7 @@ int OptionsDialog::ComboSelection() const {
 }
 
 void OptionsDialog::SetFont(const std::wstring& face, int points) {
-  font_ = platform::FontSpec{face, points};
+  font_ = platform::FontStyle{face, points};
   if (!created_) return;
   form_.SetFont(font_);
   for (auto& c : form_.controls()) c->SetFont(font_);

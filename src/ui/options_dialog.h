@@ -63,7 +63,7 @@ class OptionsDialog {
 
   bool created_ = false;
   bool focusOk_ = false;
-  platform::FontSpec font_{L"Verdana", 8};
+  platform::FontStyle font_{L"Verdana", 8};
   platform::Form form_;
   platform::RadioGroup* RadioGroup1 = nullptr;
   platform::GroupBox* GroupBox1 = nullptr;

@@ -36,7 +36,7 @@ NameRecord Win(uint16_t nameId, const std::u16string& text, uint16_t language = 
   return {3, 1, language, nameId, Utf16Be(text)};
 }
 
-struct FontSpec {
+struct FontStyle {
   uint32_t version = 0x00010000;
   std::vector<NameRecord> records;
   int countDelta = 0;         // added to the declared record count
@@ -46,14 +46,14 @@ struct FontSpec {
 
 // An sfnt font: the offset table, a directory of two tables ("name" and a
 // "post" table after it), the name table, then the other table.
-std::string Font(const FontSpec& spec) {
-  const uint32_t nameStart = spec.fontOffset + 12 + 2 * 16;
+std::string Font(const FontStyle& style) {
+  const uint32_t nameStart = style.fontOffset + 12 + 2 * 16;
   std::string records, strings, other = std::string(8, '\x55');
-  const uint32_t storage = 6 + 12 * static_cast<uint32_t>(spec.records.size());
+  const uint32_t storage = 6 + 12 * static_cast<uint32_t>(style.records.size());
   size_t insideEnd = storage;
-  for (const auto& r : spec.records)
+  for (const auto& r : style.records)
     if (!r.outside) insideEnd += r.bytes.size();
-  for (const auto& r : spec.records) {
+  for (const auto& r : style.records) {
     uint32_t offset;
     if (r.outside) {
       offset = static_cast<uint32_t>(insideEnd - storage + other.size());
@@ -66,17 +66,17 @@ std::string Font(const FontSpec& spec) {
     U16(records, static_cast<uint32_t>(r.bytes.size())), U16(records, offset);
   }
   std::string name;
-  U16(name, 0), U16(name, static_cast<uint32_t>(spec.records.size() + spec.countDelta)), U16(name, storage);
+  U16(name, 0), U16(name, static_cast<uint32_t>(style.records.size() + style.countDelta)), U16(name, storage);
   name += records + strings;
   std::string font;
-  U32(font, spec.version), U16(font, 2), U16(font, 32), U16(font, 1), U16(font, 0);
-  font += "name", U32(font, 0), U32(font, nameStart), U32(font, static_cast<uint32_t>(name.size() + spec.lengthDelta));
+  U32(font, style.version), U16(font, 2), U16(font, 32), U16(font, 1), U16(font, 0);
+  font += "name", U32(font, 0), U32(font, nameStart), U32(font, static_cast<uint32_t>(name.size() + style.lengthDelta));
   font += "post", U32(font, 0), U32(font, static_cast<uint32_t>(nameStart + name.size())),
       U32(font, static_cast<uint32_t>(other.size()));
   return font + name + other;
 }
 
-std::wstring NameOf(const FontSpec& spec) { return ek::FontRegistryName(Font(spec)); }
+std::wstring NameOf(const FontStyle& style) { return ek::FontRegistryName(Font(style)); }
 
 TEST(FontRegistryName, ChoosesTheBestNameOfTheTable) {
   const NameRecord mac = {1, 0, 0, 4, "Mac Name"};

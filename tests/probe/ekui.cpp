@@ -502,10 +502,10 @@ WORD KeyCode(const std::wstring& k) {
 }
 
 // One key with its modifiers ("alt+o", "shift+tab"), or "text:..." typed.
-bool PressKey(const std::wstring& spec) {
+bool PressKey(const std::wstring& keys) {
   std::vector<INPUT> in;
-  if (spec.rfind(L"text:", 0) == 0) {
-    for (wchar_t c : spec.substr(5)) {
+  if (keys.rfind(L"text:", 0) == 0) {
+    for (wchar_t c : keys.substr(5)) {
       INPUT i{};
       i.type = INPUT_KEYBOARD;
       i.ki.wScan = c;
@@ -515,7 +515,7 @@ bool PressKey(const std::wstring& spec) {
       in.push_back(i);
     }
   } else {
-    auto parts = Split(Lower(spec), L"+");
+    auto parts = Split(Lower(keys), L"+");
     std::vector<WORD> mods;
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
       if (parts[i] == L"alt") mods.push_back(VK_MENU);
